@@ -1,0 +1,215 @@
+#include "window/form1.h"
+
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <utility>
+
+#include "display/colors.h"
+#include "engine/clock.h"
+#include "window/color_word.h"
+#include "window/twips.h"
+
+namespace zapwit {
+namespace {
+
+// The client area, in twips: 484 x 441 pixels.
+constexpr int kClientWidth = 7260;
+constexpr int kClientHeight = 6615;
+
+struct Placement {
+  const char* name;
+  const char* caption;
+  int left, top, width, height;  // twips
+};
+
+// The start buttons, in tab order and in the order of Button.
+constexpr std::array<Placement, 4> kButtons = {{
+    {"LIGHT", "LIGHT", 240, 240, 975, 375},
+    {"JUMP", "JUMP", 1320, 240, 975, 375},
+    {"NUMBER", "NUMBER", 2400, 240, 1095, 375},
+    {"COUNTER", "COUNTER", 3600, 240, 1095, 375},
+}};
+constexpr Placement kBox = {"BOX", "", 2880, 1920, 1005, 1005};
+
+QRect ToPixels(const Placement& p) {
+  return {TwipsToPixels(p.left), TwipsToPixels(p.top), TwipsToPixels(p.width),
+          TwipsToPixels(p.height)};
+}
+
+void SetBackground(QWidget* widget, const QColor& color) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, color);
+  widget->setPalette(palette);
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : Form1(Sources{&Clock, nullptr, true}, parent) {}
+
+Form1::Form1(Sources sources, QWidget* parent)
+    : QWidget(parent),
+      sources_(std::move(sources)),
+      engine_(
+          *this, sources_.clock,
+          sources_.rng ? sources_.rng : [this] { return rng_.Next(); }) {
+  BuildControls();
+  Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::BuildControls() {
+  setObjectName("Form1");
+  setWindowTitle("ZAPWIT TEST");
+  setFixedSize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
+  // The form itself takes the keyboard only when told to, once the buttons
+  // are gone; a click on its surface leaves the focused button alone.
+  setFocusPolicy(Qt::NoFocus);
+
+  const QColor button_face = palette().color(QPalette::Button);
+  const QColor button_text = palette().color(QPalette::ButtonText);
+  SetBackground(this, button_face);
+  setAutoFillBackground(true);
+
+  using Handler = void (Form1::*)();
+  constexpr std::array<Handler, 4> kClicks = {
+      &Form1::LIGHT_Click, &Form1::JUMP_Click, &Form1::NUMBER_Click,
+      &Form1::COUNTER_Click};
+  for (std::size_t i = 0; i < kButtons.size(); ++i) {
+    auto* button = new QPushButton(kButtons[i].caption, this);
+    button->setObjectName(kButtons[i].name);
+    button->setGeometry(ToPixels(kButtons[i]));
+    button->setFocusPolicy(Qt::StrongFocus);
+    connect(button, &QPushButton::clicked, this, kClicks[i]);
+    buttons_[i] = button;
+  }
+  for (std::size_t i = 1; i < buttons_.size(); ++i) {
+    setTabOrder(buttons_[i - 1], buttons_[i]);
+  }
+
+  box_ = new QLabel(this);
+  box_->setObjectName(kBox.name);
+  box_->setGeometry(ToPixels(kBox));
+  box_->setFrameShape(QFrame::NoFrame);
+  box_->setTextFormat(Qt::PlainText);
+  box_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  box_->setMargin(0);
+  box_->setIndent(0);
+  box_->setFocusPolicy(Qt::NoFocus);
+  box_->setAutoFillBackground(true);
+  QPalette box_palette = box_->palette();
+  box_palette.setColor(QPalette::WindowText, button_text);
+  box_palette.setColor(QPalette::Window, ToQColor(kRed, palette()));
+  box_->setPalette(box_palette);
+
+  // Lines the window can show, counting one cut by the bottom edge.
+  line_spacing_ = std::max(1, QFontMetrics(font()).lineSpacing());
+  max_lines_ = (height() + line_spacing_ - 1) / line_spacing_;
+  lines_.reserve(static_cast<std::size_t>(max_lines_));
+
+  time_ = new QTimer(this);
+  time_->setObjectName("TIME");
+  time_->setSingleShot(true);
+  time_->setTimerType(Qt::PreciseTimer);
+  connect(time_, &QTimer::timeout, this, &Form1::OnTimerFired);
+}
+
+void Form1::Form_Load() {
+  rng_.Seed(sources_.clock());
+  buttons_[0]->setFocus();
+  if (sources_.run_timer) {
+    const auto now = std::chrono::steady_clock::now();
+    schedule_.emplace(kTickPeriod, now);
+    time_->start(schedule_->WaitFrom(now));
+  }
+}
+
+void Form1::OnTimerFired() {
+  if (schedule_->Fire(std::chrono::steady_clock::now())) TIME_Timer();
+  // Re-armed for what is left to the next deadline, after the tick's own
+  // work, so that work never delays the pace.
+  time_->start(schedule_->WaitFrom(std::chrono::steady_clock::now()));
+}
+
+void Form1::LIGHT_Click() { engine_.StartTest(TestMode::Light); }
+void Form1::JUMP_Click() { engine_.StartTest(TestMode::Jump); }
+void Form1::NUMBER_Click() { engine_.StartTest(TestMode::Number); }
+void Form1::COUNTER_Click() { engine_.StartTest(TestMode::Counter); }
+void Form1::TIME_Timer() { engine_.Tick(); }
+void Form1::Form_KeyPress(std::int16_t key) { engine_.KeyPressed(key); }
+
+QPushButton* Form1::ButtonFor(Button button) const {
+  const auto index = static_cast<std::size_t>(button);
+  return index < buttons_.size() ? buttons_[index] : nullptr;
+}
+
+void Form1::PrintLine(const std::string& text) {
+  if (lines_.size() >= static_cast<std::size_t>(max_lines_)) {
+    ++hidden_lines_;
+    return;
+  }
+  const int row = static_cast<int>(lines_.size());
+  lines_.push_back(QString::fromStdString(text));
+  update(0, row * line_spacing_, width(), line_spacing_);
+}
+
+void Form1::SetBoxColor(ColorWord color) {
+  const QColor wanted = ToQColor(color, palette());
+  if (box_->palette().color(QPalette::Window) == wanted) return;
+  SetBackground(box_, wanted);
+}
+
+void Form1::SetBoxCaption(const std::string& text) {
+  box_->setText(QString::fromStdString(text));
+}
+
+void Form1::SetBoxLeft(int twips) {
+  box_->move(TwipsToPixels(twips), box_->y());
+}
+
+void Form1::SetBoxTop(int twips) {
+  box_->move(box_->x(), TwipsToPixels(twips));
+}
+
+void Form1::HideButton(Button button) {
+  QPushButton* target = ButtonFor(button);
+  if (target == nullptr) return;
+  target->hide();
+  // A hidden Qt button that keeps the focus still answers Space: the form
+  // takes the keyboard as soon as a button goes.
+  setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::paintEvent(QPaintEvent* event) {
+  if (lines_.empty()) return;
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::ButtonText));
+  painter.setFont(font());
+  const int ascent = QFontMetrics(font()).ascent();
+  const QRect dirty = event->rect();
+  const int first = std::max(0, dirty.top() / line_spacing_);
+  const int last = std::min(static_cast<int>(lines_.size()) - 1,
+                            dirty.bottom() / line_spacing_);
+  for (int row = first; row <= last; ++row) {
+    painter.drawText(0, row * line_spacing_ + ascent,
+                     lines_[static_cast<std::size_t>(row)]);
+  }
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+  // Only keys that type a character count: Shift, arrows and F-keys bring
+  // no text.
+  const QString text = event->text();
+  if (text.isEmpty()) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  Form_KeyPress(static_cast<std::int16_t>(text.at(0).unicode()));
+}
+
+}  // namespace zapwit

@@ -1,0 +1,65 @@
+#include "window/game.h"
+
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+
+#include "window/form1.h"
+
+namespace zapwit {
+namespace {
+
+// While QApplication connects to the display, Qt's messages are held back.
+// If it cannot connect, Qt explains over several lines and then aborts with
+// a core dump; instead the player gets one line and exit status 1.
+QStringList* held_messages = nullptr;
+QString* first_message = nullptr;
+
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context,
+                        const QString& message) {
+  if (first_message->isEmpty()) *first_message = message;
+  if (type != QtFatalMsg) {
+    held_messages->append(qFormatLogMessage(type, context, message));
+    return;
+  }
+  // The first thing Qt said is the cause ("could not connect to display");
+  // what follows is advice about plugins that does not apply here.
+  const QString cause = first_message->section(QLatin1Char('\n'), 0, 0);
+  const char* display = std::getenv("DISPLAY");
+  std::fprintf(stderr, "zapwit: cannot open the game window: %s%s\n",
+               qPrintable(cause.trimmed()),
+               display == nullptr || *display == '\0'
+                   ? " (DISPLAY is not set; run it from a desktop session)"
+                   : "");
+  std::_Exit(1);
+}
+
+}  // namespace
+
+int RunGame(int argc, char** argv) {
+  QStringList held;
+  QString first;
+  held_messages = &held;
+  first_message = &first;
+  qInstallMessageHandler(HoldStartupMessage);
+  QApplication app(argc, argv);
+  qInstallMessageHandler(nullptr);
+  held_messages = nullptr;
+  first_message = nullptr;
+  for (const QString& line : held) {
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+  }
+
+  QApplication::setApplicationName("ZAPWIT");
+  QApplication::setApplicationVersion("1.00");
+
+  Form1 form;
+  form.show();
+  // With no window manager (a bare X server) nothing else activates it.
+  form.activateWindow();
+  return QApplication::exec();
+}
+
+}  // namespace zapwit

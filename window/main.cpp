@@ -1,0 +1,3 @@
+#include "window/game.h"
+
+int main(int argc, char** argv) { return zapwit::RunGame(argc, argv); }
