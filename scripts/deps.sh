@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, and nothing when they are all
+# there already. Usage: scripts/deps.sh play|test
+set -euo pipefail
+
+play=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
+test=("${play[@]}"
+  libgtest-dev libgmock-dev       # unit and window tests
+  xvfb xauth libx11-dev libxtst-dev  # the smoke test on a real X server
+)
+
+case "${1:-}" in
+  play) wanted=("${play[@]}") ;;
+  test) wanted=("${test[@]}") ;;
+  *) echo "usage: $0 play|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ $status == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}" </dev/null
