@@ -1,6 +1,7 @@
 #include "window/form1.h"
 
 #include <QFontMetrics>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPaintEvent>
@@ -66,6 +67,12 @@ Form1::~Form1() = default;
 void Form1::BuildControls() {
   setObjectName("Form1");
   setWindowTitle("ZAPWIT TEST");
+  QIcon icon;
+  for (const char* file : {":/icons/zapwit-16.png", ":/icons/zapwit-32.png",
+                           ":/icons/zapwit-48.png"}) {
+    icon.addFile(file);
+  }
+  setWindowIcon(icon);
   setFixedSize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
   // The form itself takes the keyboard only when told to, once the buttons
   // are gone; a click on its surface leaves the focused button alone.

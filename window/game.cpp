@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "window/form1.h"
+#include "window/version.h"
 
 namespace zapwit {
 namespace {
@@ -52,8 +53,9 @@ int RunGame(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", qPrintable(line));
   }
 
-  QApplication::setApplicationName("ZAPWIT");
-  QApplication::setApplicationVersion("1.00");
+  QApplication::setApplicationName(kProductName);
+  QApplication::setApplicationVersion(kVersionText);
+  QApplication::setDesktopFileName(kAppId);
 
   Form1 form;
   form.show();

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a configured build tree and checks it as a
+# packager would: control fields, file list, desktop entry and AppStream
+# metainfo, and that the packaged game runs and exits 0 on an X server.
+# Usage: deb_package_test.sh BUILD_DIR XVFB_SMOKE
+set -euo pipefail
+build=$1
+smoke=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" ||
+  { cat "$work/cpack.log"; exit 1; }
+deb=$work/zapwit_1.0.0_amd64.deb
+[[ -f $deb ]] || { echo "FAIL: no $deb"; ls "$work"; exit 1; }
+
+failures=0
+check() {  # check DESCRIPTION ACTUAL EXTENDED-REGEX
+  if [[ $2 =~ $3 ]]; then
+    echo "ok: $1"
+  else
+    echo "FAIL: $1: got '$2'"
+    failures=$((failures + 1))
+  fi
+}
+field() { dpkg-deb -f "$deb" "$1"; }
+
+check "package name" "$(field Package)" '^zapwit$'
+check "version" "$(field Version)" '^1\.0\.0$'
+check "architecture" "$(field Architecture)" '^amd64$'
+check "section" "$(field Section)" '^games$'
+check "maintainer" "$(field Maintainer)" '^.+ <[^ >]+@[^ >]+>$'
+check "description" "$(field Description)" $'^reaction-time game\n .+'
+# Worked out by dpkg-shlibdeps from the binary, not written by hand.
+for library in libc6 libstdc\\+\\+6 libqt6core6 libqt6gui6 libqt6widgets6; do
+  check "depends on ${library//\\/}" "$(field Depends)" "(^|, )$library \\(>= [^)]+\\)"
+done
+
+expected=$(cat <<'LIST'
+./usr/bin/zapwit
+./usr/share/applications/net.zapwit.zapwit.desktop
+./usr/share/icons/hicolor/16x16/apps/zapwit.png
+./usr/share/icons/hicolor/32x32/apps/zapwit.png
+./usr/share/icons/hicolor/48x48/apps/zapwit.png
+./usr/share/icons/hicolor/scalable/apps/zapwit.svg
+./usr/share/metainfo/net.zapwit.zapwit.metainfo.xml
+LIST
+)
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+check "file list" "$files" "^${expected//./\\.}$"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+desktop=$root/usr/share/applications/net.zapwit.zapwit.desktop
+if desktop-file-validate "$desktop"; then echo "ok: desktop entry valid"
+else echo "FAIL: desktop-file-validate"; failures=$((failures + 1)); fi
+if appstreamcli validate --no-net --pedantic \
+    "$root/usr/share/metainfo/net.zapwit.zapwit.metainfo.xml"; then
+  echo "ok: metainfo valid"
+else
+  echo "FAIL: appstreamcli validate"; failures=$((failures + 1))
+fi
+check "menu entry runs zapwit" "$(grep '^Exec=' "$desktop")" '^Exec=zapwit$'
+check "menu entry icon" "$(grep '^Icon=' "$desktop")" '^Icon=zapwit$'
+check "menu category" "$(grep '^Categories=' "$desktop")" '^Categories=Game;'
+check "desktop version" "$(grep '^X-ZAPWIT-Version=' "$desktop")" '=1\.00$'
+check "metainfo release" \
+  "$(grep -o '<release version="[^"]*"' "$root/usr/share/metainfo/"*.xml)" \
+  '"1\.00"$'
+
+# The packaged (stripped) binary, started as the menu entry starts it.
+if PATH="$root/usr/bin:$PATH" xvfb-run -a -s "-screen 0 1024x768x24" \
+    "$smoke" "$(PATH="$root/usr/bin:$PATH" command -v zapwit)"; then
+  echo "ok: packaged game plays and exits 0"
+else
+  echo "FAIL: packaged game"; failures=$((failures + 1))
+fi
+[[ $failures -eq 0 ]]
