@@ -7,3 +7,9 @@ scripts/deps.sh test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 ctest --test-dir build --output-on-failure
+
+# The same suites again under AddressSanitizer and UBSan, leak checks on.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZAPWIT_SANITIZE=ON -DZAPWIT_PACKAGE_TESTS=OFF
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure

@@ -46,6 +46,10 @@ TEST(Window, FreshWindowShowsTheButtonRowAndARedEmptyBox) {
   EXPECT_EQ(form.windowTitle(), "ZAPWIT TEST");
   EXPECT_EQ(form.size(), QSize(484, 441));
   EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "must not resize";
+  const QList<QSize> icon_sizes = form.windowIcon().availableSizes();
+  for (int side : {16, 32, 48}) {
+    EXPECT_TRUE(icon_sizes.contains(QSize(side, side))) << "icon " << side;
+  }
 
   const struct {
     const char* name;
