@@ -9,6 +9,7 @@ test=("${play[@]}"
   xvfb xauth libx11-dev libxtst-dev  # the smoke test on a real X server
   dpkg-dev desktop-file-utils appstream  # building and checking the package
   binutils-mingw-w64-x86-64 cpp      # compiling the Windows version record
+  clang-14 libclang-rt-14-dev        # the libFuzzer run
 )
 
 case "${1:-}" in

@@ -13,3 +13,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZAPWIT_SANITIZE=ON -DZAPWIT_PACKAGE_TESTS=OFF
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure
+
+# The engine under libFuzzer: a fixed-seed run from the checked-in seeds.
+fuzz/run.sh

@@ -19,11 +19,11 @@ TEST(TickSchedule, WaitsAreRoundedUpSoTheTimerNeverFiresEarly) {
     bool tick;
     milliseconds wait_after;
   } cases[] = {
-      {microseconds(0), false, milliseconds(16)},        // 15.625 ms left
-      {microseconds(15'000), false, milliseconds(1)},    // 0.625 ms left
-      {microseconds(15'625), true, milliseconds(16)},    // due: next 31.25
-      {microseconds(16'000), true, milliseconds(16)},    // 15.25 ms left
-      {microseconds(31'250), true, milliseconds(0)},     // behind: 31.25 due
+      {microseconds(0), false, milliseconds(16)},      // 15.625 ms left
+      {microseconds(15'000), false, milliseconds(1)},  // 0.625 ms left
+      {microseconds(15'625), true, milliseconds(16)},  // due: next 31.25
+      {microseconds(16'000), true, milliseconds(16)},  // 15.25 ms left
+      {microseconds(31'250), true, milliseconds(0)},   // behind: 31.25 due
   };
   for (const auto& c : cases) {
     TickSchedule schedule(kTickPeriod, kStart);

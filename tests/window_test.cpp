@@ -18,7 +18,9 @@ const char* const kButtonNames[] = {"LIGHT", "JUMP", "NUMBER", "COUNTER"};
 const QColor kRedPixel(255, 0, 0), kYellowPixel(255, 255, 0),
     kGreenPixel(0, 255, 0);
 
-QColor Face(const Form1& form) { return form.palette().color(QPalette::Button); }
+QColor Face(const Form1& form) {
+  return form.palette().color(QPalette::Button);
+}
 
 QLabel* Box(Form1& form) { return form.findChild<QLabel*>("BOX"); }
 
@@ -155,12 +157,12 @@ TEST(Window, CharacterKeysEndTheTestOthersDoNot) {
     Qt::Key key;
     bool types;
   } cases[] = {
-      {Qt::Key_A, true},         {Qt::Key_5, true},
-      {Qt::Key_Comma, true},     {Qt::Key_Space, true},
-      {Qt::Key_Return, true},    {Qt::Key_Backspace, true},
-      {Qt::Key_Escape, true},    {Qt::Key_Shift, false},
-      {Qt::Key_Left, false},     {Qt::Key_F1, false},
-      {Qt::Key_Control, false},  {Qt::Key_CapsLock, false},
+      {Qt::Key_A, true},        {Qt::Key_5, true},
+      {Qt::Key_Comma, true},    {Qt::Key_Space, true},
+      {Qt::Key_Return, true},   {Qt::Key_Backspace, true},
+      {Qt::Key_Escape, true},   {Qt::Key_Shift, false},
+      {Qt::Key_Left, false},    {Qt::Key_F1, false},
+      {Qt::Key_Control, false}, {Qt::Key_CapsLock, false},
   };
   for (const auto& c : cases) {
     WindowRig rig;
@@ -194,16 +196,28 @@ TEST(Window, FullGameOfEachTestPaintsTheScoreLine) {
     float go_clock, key_clock;
     std::vector<QString> lines;
   } cases[] = {
-      {"LIGHT", 120, 45000.25f, 45000.5f,
+      {"LIGHT",
+       120,
+       45000.25f,
+       45000.5f,
        {"Press any key when box is green.",
         "Your score is  75 , 100 is perfect."}},
-      {"JUMP", 55, 45000.25f, 45000.75f,
+      {"JUMP",
+       55,
+       45000.25f,
+       45000.75f,
        {"Press any key when box is green.",
         "Your score is  50 , 100 is perfect."}},
-      {"NUMBER", 60, 100.0f, 100.125f,
+      {"NUMBER",
+       60,
+       100.0f,
+       100.125f,
        {"Press any key when an even number comes up.",
         "Your score is  88 , 100 is perfect."}},
-      {"COUNTER", 103, 0.0f, 0.0f,
+      {"COUNTER",
+       103,
+       0.0f,
+       0.0f,
        {"Press any key when counter reaches 100.",
         "Your score is  97 , 100 is perfect."}},
   };
@@ -256,7 +270,8 @@ TEST(Window, BoxColourAndPlaceShowOnScreen) {
     const QImage image = rig.Grab();
     const QRect box = Box(rig.form)->geometry();
     const QColor want = c.colour.isValid() ? c.colour : Face(rig.form);
-    const std::string id = std::string(c.button) + "+" + std::to_string(c.ticks);
+    const std::string id =
+        std::string(c.button) + "+" + std::to_string(c.ticks);
     // The bottom-right corner: clear of any caption.
     EXPECT_EQ(image.pixelColor(box.bottomRight() - QPoint(2, 2)), want) << id;
     if (std::string(c.button) == "JUMP" && c.ticks >= 10) {
@@ -269,7 +284,7 @@ TEST(Window, BoxColourAndPlaceShowOnScreen) {
 
 TEST(Window, NumberCaptionIsPaintedInTheBox) {
   WindowRig rig;
-  rig.randoms = {0.0f};  // go signal on step 5
+  rig.randoms = {0.0f};                    // go signal on step 5
   rig.fallback_random = kLargestBelowOne;  // draws 99
   rig.Click("NUMBER");
   rig.Ticks(10);
@@ -301,8 +316,8 @@ TEST(Window, PrintedLinesAreBoundedByWhatTheWindowShows) {
   const std::uint64_t printed = 3 + kKeys;
   EXPECT_EQ(rig.form.VisibleLines().size(), static_cast<std::size_t>(max));
   EXPECT_EQ(rig.form.HiddenLineCount(), printed - max);
-  EXPECT_EQ(rig.form.VisibleLines().back(), QString::fromUtf8(kRemark.data(),
-                                                              kRemark.size()));
+  EXPECT_EQ(rig.form.VisibleLines().back(),
+            QString::fromUtf8(kRemark.data(), kRemark.size()));
 }
 
 }  // namespace
