@@ -10,6 +10,7 @@ test=("${play[@]}"
   dpkg-dev desktop-file-utils appstream  # building and checking the package
   binutils-mingw-w64-x86-64 cpp      # compiling the Windows version record
   clang-14 libclang-rt-14-dev        # the libFuzzer run
+  clang-tidy-14 cppcheck             # static analysis
 )
 
 case "${1:-}" in

@@ -16,3 +16,6 @@ ctest --test-dir build-asan --output-on-failure
 
 # The engine under libFuzzer: a fixed-seed run from the checked-in seeds.
 fuzz/run.sh
+
+# clang-tidy and cppcheck over our sources.
+scripts/static-analysis.sh

@@ -6,9 +6,8 @@ namespace zapwit {
 
 QColor ToQColor(ColorWord word, const QPalette& palette) {
   if (IsSystemColor(word)) return palette.color(QPalette::Button);
-  return QColor(static_cast<int>(word & 0xFF),
-                static_cast<int>((word >> 8) & 0xFF),
-                static_cast<int>((word >> 16) & 0xFF));
+  return {static_cast<int>(word & 0xFF), static_cast<int>((word >> 8) & 0xFF),
+          static_cast<int>((word >> 16) & 0xFF)};
 }
 
 }  // namespace zapwit

@@ -62,8 +62,6 @@ Form1::Form1(Sources sources, QWidget* parent)
   Form_Load();
 }
 
-Form1::~Form1() = default;
-
 void Form1::BuildControls() {
   setObjectName("Form1");
   setWindowTitle("ZAPWIT TEST");

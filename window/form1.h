@@ -39,7 +39,7 @@ class Form1 final : public QWidget, public Display {
   // The real game: the local clock, the Rng seeded at load, TIME running.
   explicit Form1(QWidget* parent = nullptr);
   explicit Form1(Sources sources, QWidget* parent = nullptr);
-  ~Form1() override;
+  ~Form1() override = default;
 
   // Display. Positions are in twips and rounded to the nearest pixel.
   void PrintLine(const std::string& text) override;

@@ -49,6 +49,8 @@ int RunGame(int argc, char** argv) {
   qInstallMessageHandler(nullptr);
   held_messages = nullptr;
   first_message = nullptr;
+  // Filled by HoldStartupMessage while QApplication started.
+  // cppcheck-suppress knownEmptyContainer
   for (const QString& line : held) {
     std::fprintf(stderr, "%s\n", qPrintable(line));
   }

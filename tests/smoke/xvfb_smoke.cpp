@@ -11,11 +11,11 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -25,8 +25,14 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// How long to wait for the program to do something before calling it a
+// failure, and how often to look.
+constexpr milliseconds kPatience{10'000};
+constexpr milliseconds kStartPatience{15'000};
+constexpr milliseconds kPoll{50};
 
 constexpr const char* kTitle = "ZAPWIT TEST";
 constexpr int kWidth = 484;
@@ -68,7 +74,7 @@ struct Snapshot {
   std::string rgb;  // 3 bytes a pixel
   unsigned long At(int x, int y) const {
     const auto* p = reinterpret_cast<const unsigned char*>(rgb.data()) +
-                    3 * (y * width + x);
+                    3 * (static_cast<std::size_t>(y) * width + x);
     return (static_cast<unsigned long>(p[0]) << 16) | (p[1] << 8) | p[2];
   }
   // Pixels of the band y0..y1 that differ from the pixel at (x, y) = (2, 430).
@@ -90,7 +96,7 @@ Snapshot Take(Display* display, Window window) {
   if (image == nullptr) return shot;
   shot.width = kWidth;
   shot.height = kHeight;
-  shot.rgb.reserve(3u * kWidth * kHeight);
+  shot.rgb.reserve(std::size_t{3} * kWidth * kHeight);
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       const unsigned long pixel = XGetPixel(image, x, y);
@@ -110,7 +116,7 @@ bool WaitFor(Display* display, Window window, Test test,
   const auto end = Clock::now() + limit;
   while (Clock::now() < end) {
     if (test(Take(display, window))) return true;
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(kPoll);
   }
   return false;
 }
@@ -154,7 +160,7 @@ std::optional<int> WaitExit(pid_t child, std::chrono::milliseconds limit) {
       if (WIFEXITED(status)) return WEXITSTATUS(status);
       return 128 + WTERMSIG(status);
     }
-    std::this_thread::sleep_for(20ms);
+    std::this_thread::sleep_for(kPoll);
   }
   return std::nullopt;
 }
@@ -189,9 +195,10 @@ int main(int argc, char** argv) {
   }
 
   std::optional<Window> window;
-  for (auto end = Clock::now() + 15s; !window && Clock::now() < end;) {
+  for (auto end = Clock::now() + kStartPatience;
+       !window && Clock::now() < end;) {
     window = FindWindow(display, DefaultRootWindow(display), 3);
-    if (!window) std::this_thread::sleep_for(50ms);
+    if (!window) std::this_thread::sleep_for(kPoll);
   }
   if (!window)
     return kill(child, SIGKILL), Fail("no window titled ZAPWIT TEST");
@@ -207,7 +214,7 @@ int main(int argc, char** argv) {
   const bool painted = WaitFor(
       display, *window,
       [](const Snapshot& s) { return s.width && s.At(225, 160) == 0xFF0000; },
-      10s);
+      kPatience);
   if (!painted) return kill(child, SIGKILL), Fail("BOX never showed red");
   // Left of the button row nothing is printed yet.
   if (Take(display, *window).Ink(0, 14) > 300) {
@@ -218,11 +225,12 @@ int main(int argc, char** argv) {
     Click(display, *window, 120, 28);  // JUMP
     const bool started = WaitFor(
         display, *window, [](const Snapshot& s) { return s.Ink(0, 14) > 100; },
-        10s);
+        kPatience);
     if (!started) return kill(child, SIGKILL), Fail("JUMP did not start");
-    std::this_thread::sleep_for(300ms);  // ticking, BOX not yet green
+    std::this_thread::sleep_for(
+        milliseconds(300));  // ticking, BOX not yet green
     Close(display, *window);
-    const std::optional<int> status = WaitExit(child, 10s);
+    const std::optional<int> status = WaitExit(child, kPatience);
     if (!status) return kill(child, SIGKILL), Fail("still running after close");
     if (*status != 0) return Fail("exit status " + std::to_string(*status));
     std::puts("smoke: closed during a test, exit status 0: OK");
@@ -230,29 +238,29 @@ int main(int argc, char** argv) {
   }
 
   if (screenshot) {
-    Click(display, *window, 48, 28);      // LIGHT
-    std::this_thread::sleep_for(1700ms);  // yellow from 1.56 s
+    Click(display, *window, 48, 28);                  // LIGHT
+    std::this_thread::sleep_for(milliseconds(1700));  // yellow from 1.56 s
     const bool written = WritePpm(Take(display, *window), argv[3]);
     Close(display, *window);
-    WaitExit(child, 10s);
+    WaitExit(child, kPatience);
     return written ? 0 : Fail("cannot write the screenshot");
   }
 
   Click(display, *window, 276, 28);  // COUNTER
   const bool prompt = WaitFor(
       display, *window, [](const Snapshot& s) { return s.Ink(0, 14) > 100; },
-      10s);
+      kPatience);
   if (!prompt) return kill(child, SIGKILL), Fail("no prompt after the click");
   const int before = Take(display, *window).Ink(14, 60);
   Type(display, XK_a);
   const bool scored = WaitFor(
       display, *window,
       [before](const Snapshot& s) { return s.Ink(14, 60) > before + 100; },
-      10s);
+      kPatience);
   if (!scored) return kill(child, SIGKILL), Fail("no score line after a key");
 
   Close(display, *window);
-  const std::optional<int> status = WaitExit(child, 10s);
+  const std::optional<int> status = WaitExit(child, kPatience);
   if (!status) return kill(child, SIGKILL), Fail("still running after close");
   if (*status != 0) return Fail("exit status " + std::to_string(*status));
   XCloseDisplay(display);
