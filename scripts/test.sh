@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds everything and runs every test.
+# Installs what the build needs, builds everything and runs every test:
+# the suites, the libFuzzer run, static analysis, and the suites again
+# under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,14 +10,14 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 ctest --test-dir build --output-on-failure
 
-# The same suites again under AddressSanitizer and UBSan, leak checks on.
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZAPWIT_SANITIZE=ON -DZAPWIT_PACKAGE_TESTS=OFF
-cmake --build build-asan
-ctest --test-dir build-asan --output-on-failure
-
 # The engine under libFuzzer: a fixed-seed run from the checked-in seeds.
 fuzz/run.sh
 
 # clang-tidy and cppcheck over our sources.
 scripts/static-analysis.sh
+
+# The same suites again under AddressSanitizer and UBSan, leak checks on.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZAPWIT_SANITIZE=ON -DZAPWIT_PACKAGE_TESTS=OFF
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure

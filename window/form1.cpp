@@ -135,7 +135,11 @@ void Form1::Form_Load() {
 }
 
 void Form1::OnTimerFired() {
-  if (schedule_->Fire(std::chrono::steady_clock::now())) TIME_Timer();
+  const auto deadline = schedule_->Deadline();
+  const auto fired = std::chrono::steady_clock::now();
+  const bool ticked = schedule_->Fire(fired);
+  if (ticked) TIME_Timer();
+  if (timer_probe_) timer_probe_(deadline, fired, ticked);
   // Re-armed for what is left to the next deadline, after the tick's own
   // work, so that work never delays the pace.
   time_->start(schedule_->WaitFrom(std::chrono::steady_clock::now()));

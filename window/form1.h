@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "display/display.h"
@@ -60,6 +61,14 @@ class Form1 final : public QWidget, public Display {
 
   const TestEngine& Engine() const { return engine_; }
 
+  // Told of every firing of TIME: the deadline it answered, when it fired,
+  // and whether it ticked. For measuring the pace; unset, it costs one test
+  // of an empty function per firing.
+  using TimerProbe = std::function<void(TickSchedule::TimePoint deadline,
+                                        TickSchedule::TimePoint fired,
+                                        bool ticked)>;
+  void SetTimerProbe(TimerProbe probe) { timer_probe_ = std::move(probe); }
+
   // The printed lines that can be seen. The window never scrolls and cannot
   // grow, so lines below its bottom edge are only counted.
   const std::vector<QString>& VisibleLines() const { return lines_; }
@@ -83,6 +92,7 @@ class Form1 final : public QWidget, public Display {
   QLabel* box_ = nullptr;
   QTimer* time_ = nullptr;
   std::optional<TickSchedule> schedule_;
+  TimerProbe timer_probe_;
 
   std::vector<QString> lines_;
   std::uint64_t hidden_lines_ = 0;
