@@ -13,10 +13,13 @@ test=("${play[@]}"
   clang-tidy-14 cppcheck             # static analysis
 )
 
+bench=("${play[@]}" libbenchmark-dev xvfb xauth)
+
 case "${1:-}" in
   play) wanted=("${play[@]}") ;;
   test) wanted=("${test[@]}") ;;
-  *) echo "usage: $0 play|test" >&2; exit 2 ;;
+  bench) wanted=("${bench[@]}") ;;
+  *) echo "usage: $0 play|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()

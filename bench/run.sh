@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Builds in Release and runs every benchmark, then writes docs/performance.md.
+#   bench/run.sh                 20 s per figure, 5 runs (about 20 minutes)
+#   bench/run.sh --seconds 5 --runs 2   a quick look
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=20
+runs=5
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    --seconds) seconds=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    *) echo "usage: $0 [--seconds S] [--runs N]" >&2; exit 2 ;;
+  esac
+done
+[[ $seconds =~ ^[0-9]+$ && $runs =~ ^[0-9]+$ ]] || { echo "whole numbers only" >&2; exit 2; }
+
+scripts/deps.sh bench
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DZAPWIT_BENCH=ON -DZAPWIT_TESTS=OFF >/dev/null
+cmake --build build-bench
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+xvfb=(xvfb-run -a -s "-screen 0 1024x768x24")
+
+echo "engine benchmark"
+build-bench/bench/engine_bench --benchmark_min_time=0.5 \
+  --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
+  >"$out/engine.txt"
+echo "window on Xvfb"
+"${xvfb[@]}" build-bench/bench/window_bench --seconds "$seconds" --runs "$runs" \
+  >"$out/xvfb.md" 2>"$out/xvfb.log"
+"${xvfb[@]}" build-bench/bench/window_bench --startup 20 \
+  >"$out/xvfb-startup.md" 2>>"$out/xvfb.log"
+echo "window on offscreen"
+QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench --seconds "$seconds" \
+  --runs "$runs" >"$out/offscreen.md" 2>"$out/offscreen.log"
+QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench --startup 20 \
+  >"$out/offscreen-startup.md" 2>>"$out/offscreen.log"
+
+# Start-up belongs in each platform's figure table, before the baselines.
+merge() {  # merge TABLE STARTUP
+  awk -v startup="$(head -1 "$2")" '
+    /^$/ && !done { print startup; done = 1 }
+    { print }' "$1"
+}
+
+mkdir -p docs
+{
+  echo "# Performance"
+  echo
+  echo "Made by \`bench/run.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'):" \
+    "$seconds s per figure, $runs runs; latencies and lateness pooled over the runs,"
+  echo "other figures one value a run. Nearest-rank percentiles. Never asserted in tests."
+  echo
+  echo "- Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'),"
+  echo "  $(free -g | awk '/^Mem:/ {print $2}') GiB, Linux $(uname -r)"
+  echo "- Qt $(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo '?')," \
+    "$(c++ --version | head -1), Release build"
+  echo
+  echo "Targets come from the physical limits: a 60 Hz frame is 16.7 ms, a USB"
+  echo "keyboard poll 8 ms, and one score point 10 ms."
+  echo
+  echo "## Real X server (Xvfb)"
+  echo
+  merge "$out/xvfb.md" "$out/xvfb-startup.md"
+  echo
+  echo "## Qt offscreen platform"
+  echo
+  merge "$out/offscreen.md" "$out/offscreen-startup.md"
+  echo
+  echo "## Engine cost per call (Google Benchmark)"
+  echo
+  echo '```'
+  grep -E '^(BM_|---|Benchmark)' "$out/engine.txt" | grep -E 'median|Benchmark|---'
+  echo '```'
+} >docs/performance.md
+echo "wrote docs/performance.md"
