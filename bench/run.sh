@@ -32,19 +32,21 @@ build-bench/bench/engine_bench --benchmark_min_time=0.5 \
 echo "window on Xvfb"
 "${xvfb[@]}" build-bench/bench/window_bench --seconds "$seconds" --runs "$runs" \
   >"$out/xvfb.md" 2>"$out/xvfb.log"
-"${xvfb[@]}" build-bench/bench/window_bench --startup 20 \
+"${xvfb[@]}" build-bench/bench/window_bench --startup 20 "$runs" "$seconds" \
   >"$out/xvfb-startup.md" 2>>"$out/xvfb.log"
 echo "window on offscreen"
 QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench --seconds "$seconds" \
   --runs "$runs" >"$out/offscreen.md" 2>"$out/offscreen.log"
-QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench --startup 20 \
+QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench --startup 20 "$runs" "$seconds" \
   >"$out/offscreen-startup.md" 2>>"$out/offscreen.log"
 
-# Start-up belongs in each platform's figure table, before the baselines.
+# Start-up and footprint rows belong in each platform's figure table,
+# before the baselines.
 merge() {  # merge TABLE STARTUP
-  awk -v startup="$(head -1 "$2")" '
-    /^$/ && !done { print startup; done = 1 }
+  awk -v rows="$(grep '^|' "$2")" '
+    /^$/ && !done { print rows; done = 1 }
     { print }' "$1"
+  grep -v '^|' "$2" | grep .
 }
 
 mkdir -p docs

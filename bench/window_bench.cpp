@@ -3,8 +3,12 @@
 // what is painted, CPU and memory, beside plain QTimer baselines.
 //
 //   window_bench [--seconds S] [--runs N]   prints a Markdown table
-//   window_bench --startup N                exec to first frame, N times
-//   window_bench --startup-child            (used by --startup)
+//   window_bench --startup N RUNS SECONDS   exec to first frame, N times
+//                                           each for the game and a bare
+//                                           QLabel; then the game's memory
+//                                           in RUNS fresh processes
+//   window_bench --startup-child [--bare]   (used by --startup)
+//   window_bench --memory-child SECONDS     (used by --startup)
 //
 // Timestamps all come from std::chrono::steady_clock (CLOCK_MONOTONIC).
 #include <spawn.h>
@@ -130,8 +134,7 @@ struct Pace {
 
 // Form1 as the game runs it, idle or with COUNTER running (which repaints
 // BOX's caption on every tick).
-Pace MeasurePace(milliseconds duration, bool run_counter, double* rss_mb,
-                 double* pss_mb) {
+Pace MeasurePace(milliseconds duration, bool run_counter) {
   Form1 form;
   form.show();
   (void)QTest::qWaitForWindowExposed(&form);
@@ -164,10 +167,6 @@ Pace MeasurePace(milliseconds duration, bool run_counter, double* rss_mb,
                std::chrono::duration<double>(elapsed) /
                    std::chrono::duration<double>(kTickPeriod);
   pace.cpu_percent = 100.0 * cpu / seconds;
-  if (rss_mb != nullptr) *rss_mb = ProcMegabytes("/proc/self/status", "VmHWM:");
-  if (pss_mb != nullptr) {
-    *pss_mb = ProcMegabytes("/proc/self/smaps_rollup", "Pss:");
-  }
   return pace;
 }
 
@@ -326,7 +325,7 @@ void Row(const char* figure, const char* unit, const char* target,
 }
 
 int Benchmark(milliseconds duration, int runs) {
-  std::vector<double> rates, drifts, cpu_idle, cpu_running, rss, pss;
+  std::vector<double> rates, drifts, cpu_idle, cpu_running;
   std::vector<double> lateness, lateness_running;
   std::vector<double> rate_1ms, late_1ms, rate_16ms, late_16ms;
   std::vector<double> tick_idle_us, tick_counter_us;
@@ -334,16 +333,13 @@ int Benchmark(milliseconds duration, int runs) {
   Latencies latencies;
   for (int run = 0; run < runs; ++run) {
     std::fprintf(stderr, "run %d of %d\n", run + 1, runs);
-    double run_rss = 0, run_pss = 0;
-    Pace idle = MeasurePace(duration, false, &run_rss, &run_pss);
+    Pace idle = MeasurePace(duration, false);
     rates.push_back(idle.rate);
     drifts.push_back(std::fabs(idle.drift));
     cpu_idle.push_back(idle.cpu_percent);
     lateness.insert(lateness.end(), idle.lateness_ms.begin(),
                     idle.lateness_ms.end());
-    rss.push_back(run_rss);
-    pss.push_back(run_pss);
-    Pace running = MeasurePace(duration, true, nullptr, nullptr);
+    Pace running = MeasurePace(duration, true);
     cpu_running.push_back(running.cpu_percent);
     lateness_running.insert(lateness_running.end(), running.lateness_ms.begin(),
                             running.lateness_ms.end());
@@ -395,12 +391,6 @@ int Benchmark(milliseconds duration, int runs) {
       Summarize(tick_idle_us), 1, true);
   Row("Window work per COUNTER tick, with repaint (no timer)", "µs", "reported",
       Summarize(tick_counter_us), 1, true);
-  const Summary peak = Summarize(rss);
-  Row("Peak RSS, end of the idle run", "MB", "< 30", peak, 1, peak.max < 30.0);
-  const Summary proportional = Summarize(pss);
-  Row("PSS, end of the idle run", "MB", "< 30", proportional, 1,
-      proportional.max < 30.0);
-
   std::printf(
       "\nBaselines in the same runs (plain repeating QTimer, default timer "
       "type):\n\n");
@@ -435,56 +425,114 @@ int Benchmark(milliseconds duration, int runs) {
   return 0;
 }
 
-// The child: what main() does, then the time of the first frame flushed.
-int StartupChild(int argc, char** argv) {
-  BenchApp child_app(argc, argv);
+// The game's own footprint: a fresh process that does what main() does,
+// lets TIME tick for `seconds`, and prints its peak RSS and PSS in MB.
+int MemoryChild(int argc, char** argv, int seconds) {
+  QApplication child_app(argc, argv);
   Form1 form;
+  form.show();
+  form.activateWindow();
+  RunFor(std::chrono::seconds(seconds));
+  std::printf("%.2f %.2f\n", ProcMegabytes("/proc/self/status", "VmHWM:"),
+              ProcMegabytes("/proc/self/smaps_rollup", "Pss:"));
+  return 0;
+}
+
+// Runs this program again with `mode_args` and returns what it printed.
+std::string RunChild(const char* self, std::vector<std::string> mode_args) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  std::vector<char*> args;
+  std::string name = "window_bench";
+  args.push_back(name.data());
+  for (std::string& arg : mode_args) args.push_back(arg.data());
+  args.push_back(nullptr);
+  pid_t child = 0;
+  std::string text;
+  if (posix_spawn(&child, self, &actions, nullptr, args.data(), environ) == 0) {
+    close(pipe_fds[1]);
+    char buffer[256];
+    ssize_t got = 0;
+    while ((got = read(pipe_fds[0], buffer, sizeof buffer)) > 0) {
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+  } else {
+    close(pipe_fds[1]);
+  }
+  close(pipe_fds[0]);
+  posix_spawn_file_actions_destroy(&actions);
+  return text;
+}
+
+// The child: what main() does (or, with `bare`, a bare QLabel in its
+// place), then the time of the first frame flushed.
+int StartupChild(int argc, char** argv, bool bare) {
+  BenchApp child_app(argc, argv);
+  std::unique_ptr<QWidget> form;
+  if (bare) {
+    form = std::make_unique<QLabel>("ZAPWIT TEST");
+  } else {
+    form = std::make_unique<Form1>();
+  }
   child_app.after = [&](QObject* receiver, QEvent* event) {
-    if (receiver == &form && event->type() == QEvent::UpdateRequest) {
+    if (receiver == form.get() && event->type() == QEvent::UpdateRequest) {
       std::printf("%lld\n", static_cast<long long>(
                                 Steady::now().time_since_epoch().count()));
       std::fflush(stdout);
       std::_Exit(0);
     }
   };
-  form.show();
-  form.activateWindow();
+  form->show();
+  form->activateWindow();
   return QApplication::exec();
 }
 
-int Startup(const char* self, int count) {
-  std::vector<double> samples;
-  for (int i = 0; i < count; ++i) {
-    int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) return 1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-    char arg0[] = "window_bench";
-    char arg1[] = "--startup-child";
-    char* args[] = {arg0, arg1, nullptr};
-    pid_t child = 0;
+// Start-up of the game, and of a bare QLabel for comparison, alternated;
+// then the game's footprint in fresh processes. Prints table rows.
+int StartupAndMemory(const char* self, int count, int memory_runs,
+                     int memory_seconds) {
+  std::vector<double> game, bare;
+  for (int i = 0; i < 2 * count; ++i) {
+    const bool is_bare = i % 2 == 1;
     const auto t0 = Steady::now();
-    if (posix_spawn(&child, self, &actions, nullptr, args, environ) != 0)
-      return 1;
-    close(pipe_fds[1]);
-    char text[64] = {};
-    const ssize_t got = read(pipe_fds[0], text, sizeof text - 1);
-    close(pipe_fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    if (got <= 0) return 1;
-    const Steady::time_point painted{Steady::duration(std::atoll(text))};
-    samples.push_back(Ms(painted - t0));
+    std::vector<std::string> args = {"--startup-child"};
+    if (is_bare) args.emplace_back("--bare");
+    const std::string text = RunChild(self, args);
+    if (text.empty()) return 1;
+    const Steady::time_point painted{
+        Steady::duration(std::atoll(text.c_str()))};
+    (is_bare ? bare : game).push_back(Ms(painted - t0));
   }
-  const Summary s = Summarize(samples);
+  std::vector<double> rss, pss;
+  for (int i = 0; i < memory_runs; ++i) {
+    const std::string text =
+        RunChild(self, {"--memory-child", std::to_string(memory_seconds)});
+    double run_rss = NAN, run_pss = NAN;
+    if (std::sscanf(text.c_str(), "%lf %lf", &run_rss, &run_pss) != 2) {
+      return 1;
+    }
+    rss.push_back(run_rss);
+    pss.push_back(run_pss);
+  }
+  const Summary s = Summarize(game);
+  Row("Start-up, exec to first frame", "ms", "< 50", s, 1, s.p99 < 50);
+  Row("Start-up of a bare QLabel app, for comparison", "ms", "reported",
+      Summarize(bare), 1, true);
+  const Summary peak = Summarize(rss);
+  Row("Peak RSS of the game after its run", "MB", "< 30", peak, 1,
+      peak.max < 30);
+  const Summary proportional = Summarize(pss);
+  Row("PSS of the game after its run", "MB", "< 30", proportional, 1,
+      proportional.max < 30);
   std::printf(
-      "| Start-up, exec to first frame | ms | < 50 | %s | %s | %s | %s |\n",
-      Cell(s.median, 1).c_str(), Cell(s.p99, 1).c_str(), Cell(s.max, 1).c_str(),
-      s.p99 < 50 ? "met" : "**missed**");
-  std::printf("\n(%d starts)\n", count);
+      "\n(%d starts each; footprint: %d fresh processes of %d s each)\n", count,
+      memory_runs, memory_seconds);
   return 0;
 }
 
@@ -493,11 +541,16 @@ int Startup(const char* self, int count) {
 
 int main(int argc, char** argv) {
   using namespace zapwit;
-  if (argc == 2 && std::strcmp(argv[1], "--startup-child") == 0) {
-    return StartupChild(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "--startup-child") == 0) {
+    return StartupChild(argc, argv,
+                        argc == 3 && std::strcmp(argv[2], "--bare") == 0);
   }
-  if (argc == 3 && std::strcmp(argv[1], "--startup") == 0) {
-    return Startup("/proc/self/exe", std::atoi(argv[2]));
+  if (argc == 3 && std::strcmp(argv[1], "--memory-child") == 0) {
+    return MemoryChild(argc, argv, std::atoi(argv[2]));
+  }
+  if (argc == 5 && std::strcmp(argv[1], "--startup") == 0) {
+    return StartupAndMemory("/proc/self/exe", std::atoi(argv[2]),
+                            std::atoi(argv[3]), std::atoi(argv[4]));
   }
   long long seconds = 20;
   int runs = 5;

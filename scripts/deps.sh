@@ -6,6 +6,7 @@ set -euo pipefail
 play=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
 test=("${play[@]}"
   libgtest-dev libgmock-dev       # unit and window tests
+  libbenchmark-dev                # the benchmarks are built with the tests
   xvfb xauth libx11-dev libxtst-dev  # the smoke test on a real X server
   dpkg-dev desktop-file-utils appstream  # building and checking the package
   binutils-mingw-w64-x86-64 cpp      # compiling the Windows version record

@@ -33,6 +33,19 @@ QRect LineBand(const Form1& form, int row) {
   return {0, row * LineSpacing(form), form.width(), LineSpacing(form)};
 }
 
+// Every position the game draws (5 to 5004 twips) lands on the nearest
+// pixel, so BOX never strays by one from where the twips put it.
+TEST(Window, TwipsRoundToTheNearestPixel) {
+  const std::pair<int, int> cases[] = {
+      {0, 0},      {5, 0},      {7, 0},    {8, 1},     {15, 1},
+      {22, 1},     {23, 2},     {240, 16}, {1255, 84}, {5004, 334},
+      {7260, 484}, {6615, 441}, {-7, 0},   {-8, -1},
+  };
+  for (const auto& [twips, pixels] : cases) {
+    EXPECT_EQ(TwipsToPixels(twips), pixels) << twips;
+  }
+}
+
 // A missing font draws nothing or boxes, silently; every pixel test below
 // would then prove nothing.
 TEST(Window, RealFontIsAvailable) {

@@ -50,14 +50,15 @@ void SetBackground(QWidget* widget, const QColor& color) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : Form1(Sources{&Clock, nullptr, true}, parent) {}
+Form1::Form1(QWidget* parent) : Form1(Sources{}, parent) {}
 
 Form1::Form1(Sources sources, QWidget* parent)
     : QWidget(parent),
       sources_(std::move(sources)),
       engine_(
-          *this, sources_.clock,
+          *this, sources_.clock ? sources_.clock : &Clock,
           sources_.rng ? sources_.rng : [this] { return rng_.Next(); }) {
+  if (!sources_.clock) sources_.clock = &Clock;
   BuildControls();
   Form_Load();
 }

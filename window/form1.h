@@ -30,7 +30,9 @@ class Form1 final : public QWidget, public Display {
 
  public:
   // Where the engine's time and chance come from, and whether TIME runs by
-  // itself. Tests pass their own and drive the ticks with TIME_Timer().
+  // itself. Tests pass their own and drive the ticks with TIME_Timer(). An
+  // empty clock is the local clock; an empty rng is the form's own Rng,
+  // seeded at load.
   struct Sources {
     std::function<float()> clock;
     std::function<float()> rng;
@@ -64,9 +66,9 @@ class Form1 final : public QWidget, public Display {
   // Told of every firing of TIME: the deadline it answered, when it fired,
   // and whether it ticked. For measuring the pace; unset, it costs one test
   // of an empty function per firing.
-  using TimerProbe = std::function<void(TickSchedule::TimePoint deadline,
-                                        TickSchedule::TimePoint fired,
-                                        bool ticked)>;
+  using TimerProbe =
+      std::function<void(TickSchedule::TimePoint deadline,
+                         TickSchedule::TimePoint fired, bool ticked)>;
   void SetTimerProbe(TimerProbe probe) { timer_probe_ = std::move(probe); }
 
   // The printed lines that can be seen. The window never scrolls and cannot
