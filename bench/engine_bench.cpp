@@ -32,7 +32,7 @@ void BM_Tick(benchmark::State& state) {
   NullDisplay display;
   TestEngine engine(
       display, [] { return 45000.0f; }, [] { return 0.0f; });
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     engine.StartTest(mode);
     for (int i = 0; i < kTicksPerStart; ++i) engine.Tick();
   }
@@ -52,7 +52,7 @@ void BM_StartTest(benchmark::State& state) {
   NullDisplay display;
   TestEngine engine(
       display, [] { return 45000.0f; }, [] { return 0.5f; });
-  for (auto _ : state) engine.StartTest(TestMode::Counter);
+  while (state.KeepRunning()) engine.StartTest(TestMode::Counter);
 }
 BENCHMARK(BM_StartTest);
 
@@ -61,7 +61,7 @@ void BM_StartTestThenKeyPressed(benchmark::State& state) {
   NullDisplay display;
   TestEngine engine(
       display, [] { return 45000.5f; }, [] { return 0.5f; });
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     engine.StartTest(TestMode::Jump);
     engine.KeyPressed('a');
   }

@@ -83,7 +83,9 @@ double CpuSeconds() {
   if (total_ns > 0) return total_ns / 1e9;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -101,9 +103,18 @@ double ProcMegabytes(const char* path, const char* key) {
   return NAN;
 }
 
+// A timer object of our own rather than QTimer::singleShot, whose
+// self-deleting timer the static analyser takes for a leak.
+void StartOnce(QTimer& timer, milliseconds delay) {
+  timer.setSingleShot(true);
+  timer.start(delay);
+}
+
 void RunFor(milliseconds duration) {
   QEventLoop loop;
-  QTimer::singleShot(duration, &loop, &QEventLoop::quit);
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  StartOnce(timer, duration);
   loop.exec();
 }
 
@@ -112,8 +123,9 @@ void RunFor(milliseconds duration) {
 class BenchApp final : public QApplication {
  public:
   using QApplication::QApplication;
-  std::function<void(QObject*, QEvent*)> before;
-  std::function<void(QObject*, QEvent*)> after;
+  using Watcher = std::function<void(const QObject*, const QEvent*)>;
+  Watcher before;
+  Watcher after;
 
   bool notify(QObject* receiver, QEvent* event) override {
     if (before) before(receiver, event);
@@ -124,6 +136,23 @@ class BenchApp final : public QApplication {
 };
 
 BenchApp* app = nullptr;
+
+// Watches the application's events for as long as it lives.
+class ScopedWatch {
+ public:
+  ScopedWatch(BenchApp::Watcher before, BenchApp::Watcher after) {
+    app->before = std::move(before);
+    app->after = std::move(after);
+  }
+  ~ScopedWatch() {
+    app->before = nullptr;
+    app->after = nullptr;
+  }
+  ScopedWatch(const ScopedWatch&) = delete;
+  ScopedWatch& operator=(const ScopedWatch&) = delete;
+  ScopedWatch(ScopedWatch&&) = delete;
+  ScopedWatch& operator=(ScopedWatch&&) = delete;
+};
 
 struct Pace {
   double rate = 0;   // ticks per second
@@ -270,6 +299,10 @@ void MeasureLatencies(milliseconds duration, Latencies& out) {
     (void)QTest::qWaitForWindowExposed(form.get());
     QEventLoop loop;
     QWindow* window = form->windowHandle();
+    QTimer key_timer, give_up;
+    QObject::connect(&key_timer, &QTimer::timeout,
+                     [window] { QTest::keyClick(window, Qt::Key_A); });
+    QObject::connect(&give_up, &QTimer::timeout, &loop, &QEventLoop::quit);
     form->SetTimerProbe([&](auto, auto, bool ticked) {
       if (ticked && phase == Phase::kWaitGo &&
           form->Engine().State().GoTime != 0) {
@@ -277,14 +310,14 @@ void MeasureLatencies(milliseconds duration, Latencies& out) {
         phase = Phase::kWaitGoFrame;
       }
     });
-    app->before = [&](QObject* receiver, QEvent* event) {
+    auto before = [&](const QObject* receiver, const QEvent* event) {
       if (receiver == form.get() && event->type() == QEvent::KeyPress &&
           phase == Phase::kWaitKey) {
         key = Steady::now();
         phase = Phase::kWaitScoreFrame;
       }
     };
-    app->after = [&](QObject* receiver, QEvent* event) {
+    auto after = [&](const QObject* receiver, const QEvent* event) {
       // Qt Widgets paints and flushes a window's backing store when its
       // top-level widget handles UpdateRequest.
       if (receiver != form.get() || event->type() != QEvent::UpdateRequest) {
@@ -294,8 +327,7 @@ void MeasureLatencies(milliseconds duration, Latencies& out) {
       if (phase == Phase::kWaitGoFrame) {
         out.stimulus_ms.push_back(Ms(now - go));
         phase = Phase::kWaitKey;
-        QTimer::singleShot(milliseconds(200), form.get(),
-                           [window] { QTest::keyClick(window, Qt::Key_A); });
+        StartOnce(key_timer, milliseconds(200));
       } else if (phase == Phase::kWaitScoreFrame &&
                  form->VisibleLines().size() >= 2) {
         out.score_ms.push_back(Ms(now - key));
@@ -303,11 +335,10 @@ void MeasureLatencies(milliseconds duration, Latencies& out) {
         loop.quit();
       }
     };
+    const ScopedWatch watch(before, after);
     form->JUMP_Click();
-    QTimer::singleShot(milliseconds(5000), &loop, &QEventLoop::quit);
+    StartOnce(give_up, milliseconds(5000));
     loop.exec();
-    app->before = nullptr;
-    app->after = nullptr;
   }
 }
 
@@ -480,7 +511,7 @@ int StartupChild(int argc, char** argv, bool bare) {
   } else {
     form = std::make_unique<Form1>();
   }
-  child_app.after = [&](QObject* receiver, QEvent* event) {
+  child_app.after = [&](const QObject* receiver, const QEvent* event) {
     if (receiver == form.get() && event->type() == QEvent::UpdateRequest) {
       std::printf("%lld\n", static_cast<long long>(
                                 Steady::now().time_since_epoch().count()));
