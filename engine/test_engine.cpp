@@ -111,10 +111,14 @@ void TestEngine::TickLight() {
   }
 }
 
+bool TestEngine::NextStep() {
+  if (!CheckedAdd(state_.SubTick, 1)) return false;
+  if (state_.SubTick != kTicksPerStep) return false;
+  return CheckedAdd(state_.StepCount, 1);
+}
+
 void TestEngine::TickJump() {
-  if (!CheckedAdd(state_.SubTick, 1)) return;
-  if (state_.SubTick != kTicksPerStep) return;
-  if (!CheckedAdd(state_.StepCount, 1)) return;
+  if (!NextStep()) return;
   if (!JumpBox()) return;
   state_.SubTick = 0;
   if (state_.StepCount == state_.Target) {
@@ -125,9 +129,7 @@ void TestEngine::TickJump() {
 }
 
 void TestEngine::TickNumber() {
-  if (!CheckedAdd(state_.SubTick, 1)) return;
-  if (state_.SubTick != kTicksPerStep) return;
-  if (!CheckedAdd(state_.StepCount, 1)) return;
+  if (!NextStep()) return;
   state_.SubTick = 0;
   if (!JumpBox()) return;
   if (!Draw(state_.DrawValue, kNumberSpan, kNumberBase)) return;

@@ -80,6 +80,10 @@ class TestEngine {
   void TickJump();
   void TickNumber();
   void TickCounter();
+  // JUMP and NUMBER: counts the tick into the step and, on every tenth,
+  // counts the step. True when a step is due; false otherwise or on
+  // overflow, the counter that overflowed left as it was.
+  [[nodiscard]] bool NextStep();
   // Moves BOX to a freshly drawn left edge, then top edge. False on overflow.
   [[nodiscard]] bool JumpBox();
   // Stores a RandomDraw(span, base) in DrawValue or another field, checked.

@@ -48,17 +48,21 @@ void SetBackground(QWidget* widget, const QColor& color) {
   widget->setPalette(palette);
 }
 
+Form1::Sources WithLocalClock(Form1::Sources sources) {
+  if (!sources.clock) sources.clock = &Clock;
+  return sources;
+}
+
 }  // namespace
 
 Form1::Form1(QWidget* parent) : Form1(Sources{}, parent) {}
 
 Form1::Form1(Sources sources, QWidget* parent)
     : QWidget(parent),
-      sources_(std::move(sources)),
+      sources_(WithLocalClock(std::move(sources))),
       engine_(
-          *this, sources_.clock ? sources_.clock : &Clock,
+          *this, sources_.clock,
           sources_.rng ? sources_.rng : [this] { return rng_.Next(); }) {
-  if (!sources_.clock) sources_.clock = &Clock;
   BuildControls();
   Form_Load();
 }
