@@ -36,8 +36,8 @@
 #include <vector>
 
 #include "engine/clock.h"
-#include "window/form1.h"
-#include "window/game.h"
+#include "window/qt/form1.h"
+#include "window/qt/game.h"
 #include "window/tick_schedule.h"
 
 namespace zapwit {

@@ -13,7 +13,7 @@ case "${1:-}" in
 esac
 
 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZAPWIT_FUZZ=ON -DZAPWIT_WINDOW=OFF -DZAPWIT_TESTS=OFF >/dev/null
+  -DZAPWIT_FUZZ=ON -DZAPWIT_QT=OFF -DZAPWIT_TESTS=OFF >/dev/null
 cmake --build build-fuzz --target engine_fuzz
 
 # New inputs land in the first folder; the seeds stay as checked in.

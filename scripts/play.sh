@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh play
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAPWIT_TESTS=OFF
 cmake --build build --target zapwit
-exec build/window/zapwit
+exec build/window/qt/zapwit

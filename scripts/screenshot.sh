@@ -11,7 +11,7 @@ command -v convert >/dev/null || {
 ppm=$(mktemp --suffix=.ppm)
 trap 'rm -f "$ppm"' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" \
-  build/tests/xvfb_smoke build/window/zapwit --screenshot "$ppm"
+  build/tests/xvfb_smoke build/window/qt/zapwit --screenshot "$ppm"
 mkdir -p docs
 convert "$ppm" -strip docs/screenshot.png
 echo "wrote docs/screenshot.png"

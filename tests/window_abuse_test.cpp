@@ -35,13 +35,13 @@ double PaintMicroseconds(Form1& form) {
 // Through the real key path, in every phase of every test: before the first
 // tick, while waiting, on the go-signal tick and after it.
 TEST(WindowAbuse, KeysInEveryPhaseOfEveryTestFollowTheRules) {
-  const QString remark = QString::fromUtf8(kRemark.data(), kRemark.size());
-  const QString early = "Your score is -99925 , 100 is perfect.";
-  const QString fast = "Your score is  75 , 100 is perfect.";
+  const std::string remark(kRemark);
+  const std::string early = "Your score is -99925 , 100 is perfect.";
+  const std::string fast = "Your score is  75 , 100 is perfect.";
   const struct {
     const char* button;
     int ticks;
-    std::vector<QString> after_prompt;
+    std::vector<std::string> after_prompt;
   } cases[] = {
       // LIGHT goes green on tick 100 and scores only from tick 101.
       {"LIGHT", 0, {}},
@@ -71,7 +71,7 @@ TEST(WindowAbuse, KeysInEveryPhaseOfEveryTestFollowTheRules) {
     rig.Ticks(c.ticks);
     rig.now = 1000.25f;
     rig.Key(Qt::Key_Z);
-    std::vector<QString> lines = rig.form.VisibleLines();
+    std::vector<std::string> lines = rig.form.VisibleLines();
     ASSERT_FALSE(lines.empty());
     lines.erase(lines.begin());  // the prompt
     EXPECT_EQ(lines, c.after_prompt) << c.button << " after " << c.ticks;

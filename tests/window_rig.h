@@ -6,7 +6,7 @@
 #include <QTest>
 #include <deque>
 
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 namespace zapwit::testing {
 

@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 
 #include "display/colors.h"
-#include "window/twips.h"
 #include "window_rig.h"
 
 namespace zapwit::testing {
@@ -31,19 +30,6 @@ int LineSpacing(const Form1& form) {
 // The band of pixels a printed line occupies.
 QRect LineBand(const Form1& form, int row) {
   return {0, row * LineSpacing(form), form.width(), LineSpacing(form)};
-}
-
-// Every position the game draws (5 to 5004 twips) lands on the nearest
-// pixel, so BOX never strays by one from where the twips put it.
-TEST(Window, TwipsRoundToTheNearestPixel) {
-  const std::pair<int, int> cases[] = {
-      {0, 0},      {5, 0},      {7, 0},    {8, 1},     {15, 1},
-      {22, 1},     {23, 2},     {240, 16}, {1255, 84}, {5004, 334},
-      {7260, 484}, {6615, 441}, {-7, 0},   {-8, -1},
-  };
-  for (const auto& [twips, pixels] : cases) {
-    EXPECT_EQ(TwipsToPixels(twips), pixels) << twips;
-  }
 }
 
 // A missing font draws nothing or boxes, silently; every pixel test below
@@ -207,7 +193,7 @@ TEST(Window, FullGameOfEachTestPaintsTheScoreLine) {
     const char* button;
     int ticks;
     float go_clock, key_clock;
-    std::vector<QString> lines;
+    std::vector<std::string> lines;
   } cases[] = {
       {"LIGHT",
        120,
@@ -330,7 +316,7 @@ TEST(Window, PrintedLinesAreBoundedByWhatTheWindowShows) {
   EXPECT_EQ(rig.form.VisibleLines().size(), static_cast<std::size_t>(max));
   EXPECT_EQ(rig.form.HiddenLineCount(), printed - max);
   EXPECT_EQ(rig.form.VisibleLines().back(),
-            QString::fromUtf8(kRemark.data(), kRemark.size()));
+            std::string(kRemark));
 }
 
 }  // namespace

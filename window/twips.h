@@ -1,21 +1,24 @@
 #pragma once
 
-#include <cmath>
+#include <cstdint>
 
 namespace zapwit {
 
-// Positions and sizes are kept in twips, 1/1440 inch. 15 twips make one
-// device-independent pixel, so Qt's scaling keeps the layout right at any
-// DPI.
-inline constexpr int kTwipsPerPixel = 15;
+// Positions and sizes are kept in twips, 1/1440 inch: 15 twips to the pixel
+// at 96 DPI, 10 at 144 DPI.
+inline constexpr int kTwipsPerInch = 1440;
+// The DPI at which a pixel is a device-independent one.
+inline constexpr int kBaseDpi = 96;
 
-// The nearest whole pixel.
-constexpr int TwipsToPixels(int twips) {
-  const int whole = twips / kTwipsPerPixel;
-  const int rest = twips % kTwipsPerPixel;  // same sign as twips
-  if (2 * rest >= kTwipsPerPixel) return whole + 1;
-  if (2 * rest <= -kTwipsPerPixel) return whole - 1;
-  return whole;
+// The nearest whole pixel at `dpi` dots per inch (halves away from zero).
+// Computed in 64 bits, so any int and any positive DPI are safe.
+constexpr int TwipsToPixels(int twips, int dpi = kBaseDpi) {
+  const std::int64_t scaled = std::int64_t{twips} * dpi;
+  const std::int64_t whole = scaled / kTwipsPerInch;
+  const std::int64_t rest = scaled % kTwipsPerInch;  // same sign as scaled
+  if (2 * rest >= kTwipsPerInch) return static_cast<int>(whole + 1);
+  if (2 * rest <= -kTwipsPerInch) return static_cast<int>(whole - 1);
+  return static_cast<int>(whole);
 }
 
 }  // namespace zapwit

@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 #include <QFontMetrics>
 #include <QIcon>
@@ -12,34 +12,17 @@
 
 #include "display/colors.h"
 #include "engine/clock.h"
-#include "window/color_word.h"
-#include "window/twips.h"
+#include "window/qt/color_word.h"
+#include "window/form_layout.h"
 
 namespace zapwit {
 namespace {
 
-// The client area, in twips: 484 x 441 pixels.
-constexpr int kClientWidth = 7260;
-constexpr int kClientHeight = 6615;
-
-struct Placement {
-  const char* name;
-  const char* caption;
-  int left, top, width, height;  // twips
-};
-
-// The start buttons, in tab order and in the order of Button.
-constexpr std::array<Placement, 4> kButtons = {{
-    {"LIGHT", "LIGHT", 240, 240, 975, 375},
-    {"JUMP", "JUMP", 1320, 240, 975, 375},
-    {"NUMBER", "NUMBER", 2400, 240, 1095, 375},
-    {"COUNTER", "COUNTER", 3600, 240, 1095, 375},
-}};
-constexpr Placement kBox = {"BOX", "", 2880, 1920, 1005, 1005};
-
-QRect ToPixels(const Placement& p) {
-  return {TwipsToPixels(p.left), TwipsToPixels(p.top), TwipsToPixels(p.width),
-          TwipsToPixels(p.height)};
+// Qt scales device-independent pixels itself, so the layout is taken at
+// the base DPI.
+QRect ToQRect(const Placement& placement) {
+  const PixelRect r = ToPixels(placement);
+  return {r.left, r.top, r.width, r.height};
 }
 
 void SetBackground(QWidget* widget, const QColor& color) {
@@ -69,7 +52,7 @@ Form1::Form1(Sources sources, QWidget* parent)
 
 void Form1::BuildControls() {
   setObjectName("Form1");
-  setWindowTitle("ZAPWIT TEST");
+  setWindowTitle(kFormCaption);
   QIcon icon;
   for (const char* file : {":/icons/zapwit-16.png", ":/icons/zapwit-32.png",
                            ":/icons/zapwit-48.png"}) {
@@ -93,7 +76,7 @@ void Form1::BuildControls() {
   for (std::size_t i = 0; i < kButtons.size(); ++i) {
     auto* button = new QPushButton(kButtons[i].caption, this);
     button->setObjectName(kButtons[i].name);
-    button->setGeometry(ToPixels(kButtons[i]));
+    button->setGeometry(ToQRect(kButtons[i]));
     button->setFocusPolicy(Qt::StrongFocus);
     connect(button, &QPushButton::clicked, this, kClicks[i]);
     buttons_[i] = button;
@@ -104,7 +87,7 @@ void Form1::BuildControls() {
 
   box_ = new QLabel(this);
   box_->setObjectName(kBox.name);
-  box_->setGeometry(ToPixels(kBox));
+  box_->setGeometry(ToQRect(kBox));
   box_->setFrameShape(QFrame::NoFrame);
   box_->setTextFormat(Qt::PlainText);
   box_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -119,8 +102,7 @@ void Form1::BuildControls() {
 
   // Lines the window can show, counting one cut by the bottom edge.
   line_spacing_ = std::max(1, QFontMetrics(font()).lineSpacing());
-  max_lines_ = (height() + line_spacing_ - 1) / line_spacing_;
-  lines_.reserve(static_cast<std::size_t>(max_lines_));
+  lines_.SetMaxRows(PrintedLines::VisibleRows(height(), line_spacing_));
 
   time_ = new QTimer(this);
   time_->setObjectName("TIME");
@@ -158,18 +140,13 @@ void Form1::TIME_Timer() { engine_.Tick(); }
 void Form1::Form_KeyPress(std::int16_t key) { engine_.KeyPressed(key); }
 
 QPushButton* Form1::ButtonFor(Button button) const {
-  const auto index = static_cast<std::size_t>(button);
+  const std::size_t index = ButtonIndex(button);
   return index < buttons_.size() ? buttons_[index] : nullptr;
 }
 
 void Form1::PrintLine(const std::string& text) {
-  if (lines_.size() >= static_cast<std::size_t>(max_lines_)) {
-    ++hidden_lines_;
-    return;
-  }
-  const int row = static_cast<int>(lines_.size());
-  lines_.push_back(QString::fromStdString(text));
-  update(0, row * line_spacing_, width(), line_spacing_);
+  const std::optional<int> row = lines_.Add(text);
+  if (row) update(0, *row * line_spacing_, width(), line_spacing_);
 }
 
 void Form1::SetBoxColor(ColorWord color) {
@@ -200,18 +177,20 @@ void Form1::HideButton(Button button) {
 }
 
 void Form1::paintEvent(QPaintEvent* event) {
-  if (lines_.empty()) return;
+  const std::vector<std::string>& lines = lines_.Lines();
+  if (lines.empty()) return;
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::ButtonText));
   painter.setFont(font());
   const int ascent = QFontMetrics(font()).ascent();
   const QRect dirty = event->rect();
   const int first = std::max(0, dirty.top() / line_spacing_);
-  const int last = std::min(static_cast<int>(lines_.size()) - 1,
+  const int last = std::min(static_cast<int>(lines.size()) - 1,
                             dirty.bottom() / line_spacing_);
   for (int row = first; row <= last; ++row) {
     painter.drawText(0, row * line_spacing_ + ascent,
-                     lines_[static_cast<std::size_t>(row)]);
+                     QString::fromStdString(
+                         lines[static_cast<std::size_t>(row)]));
   }
 }
 

@@ -1,4 +1,4 @@
-#include "window/game.h"
+#include "window/qt/game.h"
 
 #include <QApplication>
 #include <QString>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "window/form1.h"
+#include "window/qt/form1.h"
 #include "window/version.h"
 
 namespace zapwit {

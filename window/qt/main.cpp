@@ -1,3 +1,3 @@
-#include "window/game.h"
+#include "window/qt/game.h"
 
 int main(int argc, char** argv) { return zapwit::RunGame(argc, argv); }

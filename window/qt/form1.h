@@ -13,6 +13,7 @@
 #include "display/display.h"
 #include "engine/rng.h"
 #include "engine/test_engine.h"
+#include "window/printed_lines.h"
 #include "window/tick_schedule.h"
 
 class QLabel;
@@ -73,9 +74,11 @@ class Form1 final : public QWidget, public Display {
 
   // The printed lines that can be seen. The window never scrolls and cannot
   // grow, so lines below its bottom edge are only counted.
-  const std::vector<QString>& VisibleLines() const { return lines_; }
-  std::uint64_t HiddenLineCount() const { return hidden_lines_; }
-  int MaxVisibleLines() const { return max_lines_; }
+  const std::vector<std::string>& VisibleLines() const {
+    return lines_.Lines();
+  }
+  std::uint64_t HiddenLineCount() const { return lines_.Hidden(); }
+  int MaxVisibleLines() const { return lines_.MaxRows(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -96,10 +99,8 @@ class Form1 final : public QWidget, public Display {
   std::optional<TickSchedule> schedule_;
   TimerProbe timer_probe_;
 
-  std::vector<QString> lines_;
-  std::uint64_t hidden_lines_ = 0;
+  PrintedLines lines_;
   int line_spacing_ = 1;
-  int max_lines_ = 1;
 };
 
 }  // namespace zapwit
