@@ -4,6 +4,19 @@
 #include <ctime>
 
 namespace zapwit {
+namespace {
+
+// The C library's thread-safe local-time call: POSIX and Windows spell it
+// differently, with their arguments swapped.
+bool ToLocalTime(std::time_t when, std::tm& local) {
+#if defined(_WIN32)
+  return localtime_s(&local, &when) == 0;
+#else
+  return localtime_r(&when, &local) != nullptr;
+#endif
+}
+
+}  // namespace
 
 float Clock() {
   using std::chrono::duration;
@@ -13,7 +26,7 @@ float Clock() {
   // to_time_t may round; take the fraction from what it kept.
   const duration<double> fraction = now - system_clock::from_time_t(whole);
   std::tm local{};
-  if (localtime_r(&whole, &local) == nullptr) return 0.0f;
+  if (!ToLocalTime(whole, local)) return 0.0f;
   const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 +
                          local.tm_sec + fraction.count();
   return static_cast<float>(seconds);

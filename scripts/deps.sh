@@ -14,13 +14,20 @@ test=("${play[@]}"
   clang-tidy-14 cppcheck             # static analysis
 )
 
+# The Windows builds, their tests under Wine and their packages.
+windows=(g++ cmake ninja-build libgtest-dev xvfb xauth libx11-dev libxtst-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
+  wine64 nsis icoutils)
+test+=("${windows[@]}")
+
 bench=("${play[@]}" libbenchmark-dev xvfb xauth)
 
 case "${1:-}" in
   play) wanted=("${play[@]}") ;;
   test) wanted=("${test[@]}") ;;
   bench) wanted=("${bench[@]}") ;;
-  *) echo "usage: $0 play|test|bench" >&2; exit 2 ;;
+  windows) wanted=("${windows[@]}") ;;
+  *) echo "usage: $0 play|test|bench|windows" >&2; exit 2 ;;
 esac
 
 missing=()

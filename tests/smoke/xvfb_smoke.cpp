@@ -6,6 +6,9 @@
 //   xvfb_smoke ZAPWIT                      the smoke test
 //   xvfb_smoke ZAPWIT --close-mid-test     closes the window during JUMP
 //   xvfb_smoke ZAPWIT --screenshot OUT.ppm  a mid-game picture of LIGHT
+// and after any of these:
+//   --dpi N          the window is expected at N DPI (default 96)
+//   --launcher CMD   runs CMD ZAPWIT, for example a Wine wrapper
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -17,11 +20,15 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "window/form_layout.h"
 
 namespace {
 
@@ -34,9 +41,29 @@ constexpr milliseconds kPatience{10'000};
 constexpr milliseconds kStartPatience{15'000};
 constexpr milliseconds kPoll{50};
 
-constexpr const char* kTitle = "ZAPWIT TEST";
-constexpr int kWidth = 484;
-constexpr int kHeight = 441;
+constexpr const char* kTitle = zapwit::kFormCaption;
+// The client area in pixels, at the DPI the window is expected at.
+int client_width = zapwit::TwipsToPixels(zapwit::kClientWidth);
+int client_height = zapwit::TwipsToPixels(zapwit::kClientHeight);
+int dpi = zapwit::kBaseDpi;
+
+// The centre of a control, in pixels at the expected DPI.
+struct Point {
+  int x, y;
+};
+// A distance of `pixels` at 96 DPI, at the expected DPI.
+int Px(int pixels) { return pixels * dpi / zapwit::kBaseDpi; }
+
+Point CentreOf(const zapwit::Placement& placement) {
+  const zapwit::PixelRect r = zapwit::ToPixels(placement, dpi);
+  return {r.left + r.width / 2, r.top + r.height / 2};
+}
+Point CentreOf(const char* button) {
+  for (const auto& placement : zapwit::kButtons) {
+    if (std::strcmp(placement.name, button) == 0) return CentreOf(placement);
+  }
+  return {0, 0};
+}
 
 // A window caught between being named and being mapped answers requests
 // with errors; Xlib's default handler would end the driver on the first.
@@ -77,9 +104,10 @@ struct Snapshot {
                     3 * (static_cast<std::size_t>(y) * width + x);
     return (static_cast<unsigned long>(p[0]) << 16) | (p[1] << 8) | p[2];
   }
-  // Pixels of the band y0..y1 that differ from the pixel at (x, y) = (2, 430).
+  // Pixels of the band y0..y1 that differ from the pixel near the
+  // bottom-left corner.
   int Ink(int y0, int y1) const {
-    const unsigned long background = At(2, kHeight - 11);
+    const unsigned long background = At(2, client_height - 11);
     int ink = 0;
     for (int y = y0; y < y1; ++y) {
       for (int x = 0; x < width; ++x) ink += At(x, y) != background;
@@ -92,13 +120,13 @@ Snapshot Take(Display* display, Window window) {
   XSync(display, False);
   Snapshot shot;
   XImage* image =
-      XGetImage(display, window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+      XGetImage(display, window, 0, 0, client_width, client_height, AllPlanes, ZPixmap);
   if (image == nullptr) return shot;
-  shot.width = kWidth;
-  shot.height = kHeight;
-  shot.rgb.reserve(std::size_t{3} * kWidth * kHeight);
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
+  shot.width = client_width;
+  shot.height = client_height;
+  shot.rgb.reserve(std::size_t{3} * client_width * client_height);
+  for (int y = 0; y < client_height; ++y) {
+    for (int x = 0; x < client_width; ++x) {
       const unsigned long pixel = XGetPixel(image, x, y);
       shot.rgb.push_back(static_cast<char>((pixel & image->red_mask) >> 16));
       shot.rgb.push_back(static_cast<char>((pixel & image->green_mask) >> 8));
@@ -121,7 +149,8 @@ bool WaitFor(Display* display, Window window, Test test,
   return false;
 }
 
-void Click(Display* display, Window window, int x, int y) {
+void Click(Display* display, Window window, Point at) {
+  const int x = at.x, y = at.y;
   int root_x = 0, root_y = 0;
   Window child = 0;
   XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y,
@@ -132,7 +161,14 @@ void Click(Display* display, Window window, int x, int y) {
   XFlush(display);
 }
 
-void Type(Display* display, KeySym symbol) {
+// With no window manager, some X clients (Wine) give keys to the window
+// under the pointer: the pointer goes onto the window first.
+void Type(Display* display, Window window, KeySym symbol) {
+  int root_x = 0, root_y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display),
+                        client_width / 2, client_height - 20, &root_x, &root_y, &child);
+  XTestFakeMotionEvent(display, -1, root_x, root_y, CurrentTime);
   const KeyCode code = XKeysymToKeycode(display, symbol);
   XTestFakeKeyEvent(display, code, True, CurrentTime);
   XTestFakeKeyEvent(display, code, False, CurrentTime);
@@ -174,23 +210,46 @@ bool WritePpm(const Snapshot& shot, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool screenshot =
-      argc == 4 && std::strcmp(argv[2], "--screenshot") == 0;
-  const bool close_mid_test =
-      argc == 3 && std::strcmp(argv[2], "--close-mid-test") == 0;
-  if (argc != 2 && !screenshot && !close_mid_test) {
+  bool screenshot = false, close_mid_test = false, usage = argc < 2;
+  const char* screenshot_path = nullptr;
+  const char* launcher = nullptr;
+  for (int i = 2; i < argc && !usage; ++i) {
+    const std::string option = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (option == "--close-mid-test") {
+      close_mid_test = true;
+    } else if (option == "--screenshot" && has_value) {
+      screenshot = true;
+      screenshot_path = argv[++i];
+    } else if (option == "--dpi" && has_value) {
+      dpi = std::atoi(argv[++i]);
+      usage = dpi <= 0;
+    } else if (option == "--launcher" && has_value) {
+      launcher = argv[++i];
+    } else {
+      usage = true;
+    }
+  }
+  if (usage) {
     std::fprintf(stderr,
-                 "usage: %s ZAPWIT [--close-mid-test | --screenshot OUT.ppm]\n",
+                 "usage: %s ZAPWIT [--close-mid-test | --screenshot OUT.ppm]"
+                 " [--dpi N] [--launcher CMD]\n",
                  argv[0]);
     return 2;
   }
+  client_width = zapwit::TwipsToPixels(zapwit::kClientWidth, dpi);
+  client_height = zapwit::TwipsToPixels(zapwit::kClientHeight, dpi);
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return Fail("no X display (run under xvfb-run)");
   XSetErrorHandler(IgnoreXError);
 
   const pid_t child = fork();
   if (child == 0) {
-    execl(argv[1], argv[1], static_cast<char*>(nullptr));
+    if (launcher != nullptr) {
+      execl(launcher, launcher, argv[1], static_cast<char*>(nullptr));
+    } else {
+      execl(argv[1], argv[1], static_cast<char*>(nullptr));
+    }
     _exit(127);
   }
 
@@ -203,28 +262,37 @@ int main(int argc, char** argv) {
   if (!window)
     return kill(child, SIGKILL), Fail("no window titled ZAPWIT TEST");
 
+  // Named is not yet shown: its size counts once it is mapped.
   XWindowAttributes attributes{};
-  XGetWindowAttributes(display, *window, &attributes);
-  if (attributes.width != kWidth || attributes.height != kHeight) {
+  for (auto end = Clock::now() + kPatience; Clock::now() < end;) {
+    XGetWindowAttributes(display, *window, &attributes);
+    if (attributes.map_state == IsViewable) break;
+    std::this_thread::sleep_for(kPoll);
+  }
+  if (attributes.width != client_width || attributes.height != client_height) {
     kill(child, SIGKILL);
     return Fail("client area is " + std::to_string(attributes.width) + "x" +
-                std::to_string(attributes.height) + ", not 484x441");
+                std::to_string(attributes.height) + ", not " +
+                std::to_string(client_width) + "x" + std::to_string(client_height));
   }
   // Wait for the first frame: the red BOX at its place.
+  const Point box = CentreOf(zapwit::kBox);
   const bool painted = WaitFor(
       display, *window,
-      [](const Snapshot& s) { return s.width && s.At(225, 160) == 0xFF0000; },
+      [box](const Snapshot& s) {
+        return s.width && s.At(box.x, box.y) == 0xFF0000;
+      },
       kPatience);
   if (!painted) return kill(child, SIGKILL), Fail("BOX never showed red");
   // Left of the button row nothing is printed yet.
-  if (Take(display, *window).Ink(0, 14) > 300) {
+  if (Take(display, *window).Ink(0, Px(14)) > 300) {
     return kill(child, SIGKILL), Fail("text before any test");
   }
 
   if (close_mid_test) {
-    Click(display, *window, 120, 28);  // JUMP
+    Click(display, *window, CentreOf("JUMP"));
     const bool started = WaitFor(
-        display, *window, [](const Snapshot& s) { return s.Ink(0, 14) > 100; },
+        display, *window, [](const Snapshot& s) { return s.Ink(0, Px(14)) > 100; },
         kPatience);
     if (!started) return kill(child, SIGKILL), Fail("JUMP did not start");
     std::this_thread::sleep_for(
@@ -238,24 +306,24 @@ int main(int argc, char** argv) {
   }
 
   if (screenshot) {
-    Click(display, *window, 48, 28);                  // LIGHT
+    Click(display, *window, CentreOf("LIGHT"));
     std::this_thread::sleep_for(milliseconds(1700));  // yellow from 1.56 s
-    const bool written = WritePpm(Take(display, *window), argv[3]);
+    const bool written = WritePpm(Take(display, *window), screenshot_path);
     Close(display, *window);
     WaitExit(child, kPatience);
     return written ? 0 : Fail("cannot write the screenshot");
   }
 
-  Click(display, *window, 276, 28);  // COUNTER
+  Click(display, *window, CentreOf("COUNTER"));
   const bool prompt = WaitFor(
-      display, *window, [](const Snapshot& s) { return s.Ink(0, 14) > 100; },
+      display, *window, [](const Snapshot& s) { return s.Ink(0, Px(14)) > 100; },
       kPatience);
   if (!prompt) return kill(child, SIGKILL), Fail("no prompt after the click");
-  const int before = Take(display, *window).Ink(14, 60);
-  Type(display, XK_a);
+  const int before = Take(display, *window).Ink(Px(14), Px(60));
+  Type(display, *window, XK_a);
   const bool scored = WaitFor(
       display, *window,
-      [before](const Snapshot& s) { return s.Ink(14, 60) > before + 100; },
+      [before](const Snapshot& s) { return s.Ink(Px(14), Px(60)) > before + 100; },
       kPatience);
   if (!scored) return kill(child, SIGKILL), Fail("no score line after a key");
 

@@ -1,0 +1,40 @@
+# The Windows packages: a portable zip for each architecture and, for
+# x86-64, an NSIS installer. Both hold ZAPWIT.exe and the licence.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(zapwit_arch win64)
+  set(CPACK_GENERATOR ZIP NSIS)
+else()
+  # A 32-bit installer could not be tried here; the zip is the 32-bit package.
+  set(zapwit_arch win32)
+  set(CPACK_GENERATOR ZIP)
+endif()
+
+install(TARGETS zapwit RUNTIME DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+
+set(CPACK_PACKAGE_NAME ${ZAPWIT_PRODUCT_NAME})
+set(CPACK_PACKAGE_VENDOR "The ${ZAPWIT_PRODUCT_NAME} authors")
+set(CPACK_PACKAGE_VERSION ${ZAPWIT_VERSION_TEXT})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${ZAPWIT_PRODUCT_NAME} reaction-time game")
+set(CPACK_PACKAGE_FILE_NAME ${ZAPWIT_PRODUCT_NAME}-${ZAPWIT_VERSION_TEXT}-${zapwit_arch})
+set(CPACK_PACKAGE_INSTALL_DIRECTORY ${ZAPWIT_PRODUCT_NAME})
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY ${ZAPWIT_PRODUCT_NAME})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_NSIS_DISPLAY_NAME ${ZAPWIT_PRODUCT_NAME})
+set(CPACK_NSIS_PACKAGE_NAME "${ZAPWIT_PRODUCT_NAME} ${ZAPWIT_VERSION_TEXT}")
+set(CPACK_NSIS_MUI_ICON ${ZAPWIT_ICO_PATH})
+set(CPACK_NSIS_MUI_UNIICON ${ZAPWIT_ICO_PATH})
+set(CPACK_NSIS_EXECUTABLE_NAME ${ZAPWIT_PRODUCT_NAME}.exe)
+set(CPACK_NSIS_URL_INFO_ABOUT "${ZAPWIT_HOMEPAGE}")
+# Our own installer script (NSIS.template.in beside this file), small enough
+# to read, in place of CPack's general one.
+list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
+# The installer's name differs from the zip's only by "-setup".
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/cpack_options.cmake)
+file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "
+if(CPACK_GENERATOR STREQUAL \"NSIS\")
+  set(CPACK_PACKAGE_FILE_NAME \"\${CPACK_PACKAGE_FILE_NAME}-setup\")
+endif()
+")
+include(CPack)

@@ -1,0 +1,488 @@
+#include "window/win32/form1.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "display/colors.h"
+#include "engine/clock.h"
+#include "window/color_rule.h"
+#include "window/form_layout.h"
+
+namespace zapwit {
+namespace {
+
+constexpr wchar_t kClassName[] = L"ZAPWIT.Form1";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU |
+                         WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = 0;
+// Control ids stay clear of IDOK and IDCANCEL, which the dialog manager
+// sends for Enter and Escape.
+constexpr int kFirstButtonId = 101;
+constexpr int kBoxId = 110;
+constexpr UINT_PTR kTimeId = 1;
+constexpr UINT kTimerResolutionMs = 1;
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(),
+                                       static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(size, 0)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                      wide.data(), size);
+  return wide;
+}
+
+COLORREF ToColorRef(ColorWord word) {
+  const ResolvedColor color = Resolve(word);
+  if (color.is_system) return GetSysColor(color.index);
+  return RGB(color.red, color.green, color.blue);
+}
+
+// Calls that newer Windows versions have and Windows 7 lacks, looked up at
+// run time so that one executable runs on both.
+template <typename Function>
+Function User32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  FARPROC address = user32 ? GetProcAddress(user32, name) : nullptr;
+  // Through a generic function pointer: the one cast GCC allows quietly.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD,
+                                                 UINT);
+using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT,
+                                                   UINT);
+using SetCoalescableTimerFn = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT,
+                                                TIMERPROC, ULONG);
+constexpr ULONG kNoCoalescing = 0xFFFFFFFF;  // TIMERV_NO_COALESCING
+
+int SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kBaseDpi;
+}
+
+int WindowDpi(HWND hwnd) {
+  static const auto get_dpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  if (get_dpi != nullptr) {
+    const UINT dpi = get_dpi(hwnd);
+    if (dpi > 0) return static_cast<int>(dpi);
+  }
+  return SystemDpi();
+}
+
+// The system's message font, at `dpi`.
+HFONT CreateMessageFont(int dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  static const auto for_dpi =
+      User32Function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
+  if (for_dpi != nullptr &&
+      for_dpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
+              static_cast<UINT>(dpi))) {
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+  }
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics),
+                             &metrics, 0)) {
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  }
+  // Without the per-DPI call the font comes at the system DPI.
+  metrics.lfMessageFont.lfHeight =
+      MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+// The outer size of a window whose client area is the game's, at `dpi`.
+SIZE FrameSize(int dpi) {
+  RECT frame = {0, 0, TwipsToPixels(kClientWidth, dpi),
+                TwipsToPixels(kClientHeight, dpi)};
+  static const auto adjust_for_dpi =
+      User32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+  if (adjust_for_dpi != nullptr) {
+    adjust_for_dpi(&frame, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi));
+  } else {
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  }
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void DeleteFont(HFONT font) {
+  if (font != nullptr && font != GetStockObject(DEFAULT_GUI_FONT)) {
+    DeleteObject(font);
+  }
+}
+
+Form1::Sources WithLocalClock(Form1::Sources sources) {
+  if (!sources.clock) sources.clock = &Clock;
+  return sources;
+}
+
+}  // namespace
+
+Form1::Form1(HINSTANCE instance, Sources sources)
+    : instance_(instance),
+      sources_(WithLocalClock(std::move(sources))),
+      engine_(*this, sources_.clock,
+              sources_.rng ? sources_.rng : [this] { return rng_.Next(); }) {}
+
+std::unique_ptr<Form1> Form1::Create(HINSTANCE instance, Sources sources) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = &Form1::WindowProc;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kClassName;
+  window_class.hIcon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0,
+                 LR_DEFAULTSIZE | LR_SHARED));
+  window_class.hIconSm = static_cast<HICON>(LoadImageW(
+      instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  if (RegisterClassExW(&window_class) == 0 &&
+      GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    return nullptr;
+  }
+
+  std::unique_ptr<Form1> form(new Form1(instance, std::move(sources)));
+  const std::wstring caption = Widen(kFormCaption);
+  // Created at its size for the system DPI; WM_CREATE corrects it if the
+  // monitor it lands on has another. WM_NCCREATE stores the form in the
+  // window and sets hwnd_.
+  const SIZE frame = FrameSize(SystemDpi());
+  CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, CW_USEDEFAULT,
+                  CW_USEDEFAULT, frame.cx, frame.cy, nullptr, nullptr,
+                  instance, form.get());
+  if (form->hwnd_ == nullptr) return nullptr;
+  form->Form_Load();
+  return form;
+}
+
+Form1::~Form1() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  DeleteFont(font_);
+  if (box_brush_owned_) DeleteObject(box_brush_);
+  if (timer_period_set_) timeEndPeriod(kTimerResolutionMs);
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
+                                   LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+    auto* form = static_cast<Form1*>(create->lpCreateParams);
+    form->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (form == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    form->hwnd_ = nullptr;
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  return form->HandleMessage(message, wparam, lparam);
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      OnCreate();
+      return 0;
+    case WM_COMMAND:
+      OnCommand(wparam);
+      return 0;
+    case WM_TIMER:
+      if (wparam == kTimeId) OnTimerFired();
+      return 0;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_CHAR:
+      // Only keys that type a character arrive here; Shift, the arrows and
+      // the F-keys bring none.
+      Form_KeyPress(static_cast<std::int16_t>(wparam));
+      return 0;
+    case WM_GETDLGCODE:
+      // Once the buttons are gone the form has the keyboard, and every key
+      // is an answer: Tab, Enter and Escape included.
+      return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+    case WM_CTLCOLORSTATIC:
+      return reinterpret_cast<LRESULT>(OnControlColor(
+          reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
+    case WM_ACTIVATE:
+      OnActivate(wparam);
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
+    case WM_DESTROY:
+      KillTimer(hwnd_, kTimeId);
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, message, wparam, lparam);
+  }
+}
+
+void Form1::OnCreate() {
+  dpi_ = WindowDpi(hwnd_);
+  for (std::size_t i = 0; i < kButtons.size(); ++i) {
+    const std::wstring caption = Widen(kButtons[i].caption);
+    buttons_[i] = CreateWindowExW(
+        0, L"BUTTON", caption.c_str(),
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, hwnd_,
+        reinterpret_cast<HMENU>(
+            static_cast<INT_PTR>(kFirstButtonId + static_cast<int>(i))),
+        instance_, nullptr);
+  }
+  box_ = CreateWindowExW(
+      0, L"STATIC", Widen(kBox.caption).c_str(),
+      WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, hwnd_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxId)), instance_, nullptr);
+  box_left_ = kBox.left;
+  box_top_ = kBox.top;
+  SetBoxColor(kRed);
+  LayOut();
+  ResizeToClientArea(CW_USEDEFAULT, CW_USEDEFAULT);
+}
+
+void Form1::Form_Load() {
+  rng_.Seed(sources_.clock());
+  saved_focus_ = buttons_[0];
+  SetFocus(buttons_[0]);
+  // TIME asks Windows for its finest timer, 1 ms; the pace itself comes
+  // from the deadline schedule.
+  timer_period_set_ = timeBeginPeriod(kTimerResolutionMs) == TIMERR_NOERROR;
+  const auto now = std::chrono::steady_clock::now();
+  schedule_.emplace(kTickPeriod, now);
+  ArmTimer();
+}
+
+void Form1::ArmTimer() {
+  // Re-armed for the whole milliseconds left to the next deadline, so a
+  // late firing never shifts later ones. Windows raises anything below
+  // 10 ms to 10 ms, which only a firing already late by a third of a
+  // period ever asks for.
+  const auto wait = schedule_->WaitFrom(std::chrono::steady_clock::now());
+  const auto ms = static_cast<UINT>(std::max<std::int64_t>(wait.count(), 1));
+  static const auto coalescable =
+      User32Function<SetCoalescableTimerFn>("SetCoalescableTimer");
+  if (coalescable != nullptr) {
+    coalescable(hwnd_, kTimeId, ms, nullptr, kNoCoalescing);
+  } else {
+    SetTimer(hwnd_, kTimeId, ms, nullptr);
+  }
+}
+
+void Form1::OnTimerFired() {
+  const auto deadline = schedule_->Deadline();
+  const auto fired = std::chrono::steady_clock::now();
+  const bool ticked = schedule_->Fire(fired);
+  if (ticked) TIME_Timer();
+  if (timer_probe_) timer_probe_(deadline, fired, ticked);
+  ArmTimer();
+}
+
+void Form1::OnCommand(WPARAM wparam) {
+  if (HIWORD(wparam) != BN_CLICKED) return;
+  switch (static_cast<int>(LOWORD(wparam)) - kFirstButtonId) {
+    case 0:
+      LIGHT_Click();
+      break;
+    case 1:
+      JUMP_Click();
+      break;
+    case 2:
+      NUMBER_Click();
+      break;
+    case 3:
+      COUNTER_Click();
+      break;
+    default:
+      break;  // IDOK and IDCANCEL from Enter and Escape: not ours
+  }
+}
+
+void Form1::LIGHT_Click() { engine_.StartTest(TestMode::Light); }
+void Form1::JUMP_Click() { engine_.StartTest(TestMode::Jump); }
+void Form1::NUMBER_Click() { engine_.StartTest(TestMode::Number); }
+void Form1::COUNTER_Click() { engine_.StartTest(TestMode::Counter); }
+void Form1::TIME_Timer() { engine_.Tick(); }
+void Form1::Form_KeyPress(std::int16_t key) { engine_.KeyPressed(key); }
+
+void Form1::OnActivate(WPARAM wparam) {
+  // A plain window does not remember which child had the keyboard; the
+  // form does, as a dialog would.
+  if (LOWORD(wparam) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(hwnd_, focus)) saved_focus_ = focus;
+    return;
+  }
+  if (saved_focus_ != nullptr && IsWindowVisible(saved_focus_)) {
+    SetFocus(saved_focus_);
+  } else {
+    SetFocus(hwnd_);
+  }
+}
+
+void Form1::LayOut() {
+  for (std::size_t i = 0; i < kButtons.size(); ++i) {
+    const PixelRect r = ToPixels(kButtons[i], dpi_);
+    SetWindowPos(buttons_[i], nullptr, r.left, r.top, r.width, r.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  const PixelRect box = ToPixels(kBox, dpi_);
+  SetWindowPos(box_, nullptr, TwipsToPixels(box_left_, dpi_),
+               TwipsToPixels(box_top_, dpi_), box.width, box.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+
+  HFONT old_font = font_;
+  font_ = CreateMessageFont(dpi_);
+  for (HWND control : buttons_) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  }
+  SendMessageW(box_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  DeleteFont(old_font);
+
+  TEXTMETRICW metrics{};
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ previous = SelectObject(dc, font_);
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, previous);
+  ReleaseDC(hwnd_, dc);
+  line_spacing_ = std::max(1, static_cast<int>(metrics.tmHeight +
+                                               metrics.tmExternalLeading));
+  lines_.SetMaxRows(PrintedLines::VisibleRows(
+      TwipsToPixels(kClientHeight, dpi_), line_spacing_));
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Form1::ResizeToClientArea(int left, int top) {
+  const SIZE frame = FrameSize(dpi_);
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  if (left == CW_USEDEFAULT) flags |= SWP_NOMOVE;
+  SetWindowPos(hwnd_, nullptr, left, top, frame.cx, frame.cy, flags);
+}
+
+void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
+  dpi_ = dpi > 0 ? dpi : kBaseDpi;
+  LayOut();
+  ResizeToClientArea(suggested.left, suggested.top);
+}
+
+HBRUSH Form1::OnControlColor(HDC dc, HWND control) {
+  if (control != box_) {
+    return reinterpret_cast<HBRUSH>(
+        DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(control)));
+  }
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  SetBkColor(dc, ToColorRef(box_color_));
+  return box_brush_;
+}
+
+void Form1::PrintLine(const std::string& text) {
+  const std::optional<int> row = lines_.Add(text);
+  if (!row) return;
+  const RECT band = {0, *row * line_spacing_, TwipsToPixels(kClientWidth, dpi_),
+                     (*row + 1) * line_spacing_};
+  InvalidateRect(hwnd_, &band, TRUE);
+}
+
+void Form1::OnPaint() {
+  PAINTSTRUCT paint{};
+  HDC dc = BeginPaint(hwnd_, &paint);
+  const std::vector<std::string>& lines = lines_.Lines();
+  if (!lines.empty()) {
+    HGDIOBJ previous = SelectObject(dc, font_);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    const int first = std::max(0, static_cast<int>(paint.rcPaint.top) / line_spacing_);
+    const int last = std::min(static_cast<int>(lines.size()) - 1,
+                              static_cast<int>(paint.rcPaint.bottom) / line_spacing_);
+    for (int row = first; row <= last; ++row) {
+      const std::wstring text = Widen(lines[static_cast<std::size_t>(row)]);
+      TextOutW(dc, 0, row * line_spacing_, text.c_str(),
+               static_cast<int>(text.size()));
+    }
+    SelectObject(dc, previous);
+  }
+  EndPaint(hwnd_, &paint);
+}
+
+void Form1::SetBoxColor(ColorWord color) {
+  if (box_brush_ != nullptr && color == box_color_) return;
+  HBRUSH old = box_brush_;
+  const bool old_owned = box_brush_owned_;
+  const ResolvedColor resolved = Resolve(color);
+  if (resolved.is_system) {
+    // The system's own brush: shared, and never deleted.
+    box_brush_ = GetSysColorBrush(resolved.index);
+    box_brush_owned_ = false;
+  } else {
+    box_brush_ = CreateSolidBrush(ToColorRef(color));
+    box_brush_owned_ = true;
+  }
+  box_color_ = color;
+  if (old_owned) DeleteObject(old);
+  InvalidateRect(box_, nullptr, TRUE);
+}
+
+void Form1::SetBoxCaption(const std::string& text) {
+  SetWindowTextW(box_, Widen(text).c_str());
+}
+
+void Form1::SetBoxLeft(int twips) {
+  box_left_ = twips;
+  MoveBox();
+}
+
+void Form1::SetBoxTop(int twips) {
+  box_top_ = twips;
+  MoveBox();
+}
+
+void Form1::MoveBox() {
+  SetWindowPos(box_, nullptr, TwipsToPixels(box_left_, dpi_),
+               TwipsToPixels(box_top_, dpi_), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1::HideButton(Button button) {
+  const std::size_t index = ButtonIndex(button);
+  if (index >= buttons_.size()) return;
+  ShowWindow(buttons_[index], SW_HIDE);
+  // A hidden button that kept the keyboard would still answer Space: the
+  // form takes it as soon as a button goes.
+  SetFocus(hwnd_);
+  saved_focus_ = hwnd_;
+}
+
+int RunGame(HINSTANCE instance, int show) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  std::unique_ptr<Form1> form = Form1::Create(instance, {});
+  if (!form) {
+    MessageBoxW(nullptr, L"The game window could not be created.",
+                L"ZAPWIT", MB_ICONERROR | MB_OK);
+    return 1;
+  }
+  ShowWindow(form->Handle(), show);
+  UpdateWindow(form->Handle());
+
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The dialog manager gives Tab and Space on the buttons.
+    if (IsDialogMessageW(form->Handle(), &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace zapwit
