@@ -49,6 +49,9 @@ merge() {  # merge TABLE STARTUP
   grep -v '^|' "$2" | grep .
 }
 
+echo "Windows build under Wine on Xvfb"
+bench/wine.sh "$seconds" "$runs" >"$out/wine.md"
+
 mkdir -p docs
 {
   echo "# Performance"
@@ -78,5 +81,9 @@ mkdir -p docs
   echo '```'
   grep -E '^(BM_|---|Benchmark)' "$out/engine.txt" | grep -E 'median|Benchmark|---'
   echo '```'
+  echo
+  echo "## Windows build under Wine (Xvfb)"
+  echo
+  cat "$out/wine.md"
 } >docs/performance.md
 echo "wrote docs/performance.md"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds everything and runs every test:
-# the suites, the libFuzzer run, static analysis, and the suites again
-# under the sanitizers.
+# the suites, the Windows builds under Wine, the libFuzzer run, static
+# analysis, and the suites again under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +11,9 @@ scripts/deps.sh test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAPWIT_BENCH=ON
 cmake --build build
 ctest --test-dir build --output-on-failure
+
+# The Windows builds: cross-built, tested under Wine, packaged.
+scripts/windows.sh
 
 # The engine under libFuzzer: a fixed-seed run from the checked-in seeds.
 fuzz/run.sh

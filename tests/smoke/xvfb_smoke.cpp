@@ -9,6 +9,8 @@
 // and after any of these:
 //   --dpi N          the window is expected at N DPI (default 96)
 //   --launcher CMD   runs CMD ZAPWIT, for example a Wine wrapper
+//   --startup        only prints the milliseconds from start to the first
+//                    frame with BOX red, then closes the window (for bench/)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -39,7 +41,7 @@ using std::chrono::milliseconds;
 // failure, and how often to look.
 constexpr milliseconds kPatience{10'000};
 constexpr milliseconds kStartPatience{15'000};
-constexpr milliseconds kPoll{50};
+milliseconds kPoll{50};
 
 constexpr const char* kTitle = zapwit::kFormCaption;
 // The client area in pixels, at the DPI the window is expected at.
@@ -211,6 +213,7 @@ bool WritePpm(const Snapshot& shot, const char* path) {
 
 int main(int argc, char** argv) {
   bool screenshot = false, close_mid_test = false, usage = argc < 2;
+  bool startup = false;
   const char* screenshot_path = nullptr;
   const char* launcher = nullptr;
   for (int i = 2; i < argc && !usage; ++i) {
@@ -224,6 +227,9 @@ int main(int argc, char** argv) {
     } else if (option == "--dpi" && has_value) {
       dpi = std::atoi(argv[++i]);
       usage = dpi <= 0;
+    } else if (option == "--startup") {
+      startup = true;
+      kPoll = milliseconds(1);
     } else if (option == "--launcher" && has_value) {
       launcher = argv[++i];
     } else {
@@ -243,6 +249,7 @@ int main(int argc, char** argv) {
   if (display == nullptr) return Fail("no X display (run under xvfb-run)");
   XSetErrorHandler(IgnoreXError);
 
+  const auto started = Clock::now();
   const pid_t child = fork();
   if (child == 0) {
     if (launcher != nullptr) {
@@ -287,6 +294,15 @@ int main(int argc, char** argv) {
   // Left of the button row nothing is printed yet.
   if (Take(display, *window).Ink(0, Px(14)) > 300) {
     return kill(child, SIGKILL), Fail("text before any test");
+  }
+
+  if (startup) {
+    const std::chrono::duration<double, std::milli> took =
+        Clock::now() - started;
+    std::printf("startup_ms %.1f\n", took.count());
+    Close(display, *window);
+    const std::optional<int> status = WaitExit(child, kPatience);
+    return status == 0 ? 0 : Fail("no clean exit after the start-up run");
   }
 
   if (close_mid_test) {

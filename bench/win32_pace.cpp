@@ -1,0 +1,67 @@
+// The Windows window's pace: runs the real Form1 for a number of seconds
+// with TIME's probe attached and prints the tick rate and how late each
+// tick came after its deadline. Run under Wine by bench/run.sh.
+//   win32_pace.exe SECONDS
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "window/win32/form1.h"
+
+namespace {
+
+double Percentile(std::vector<double> values, double fraction) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const auto rank = static_cast<std::size_t>(
+      std::max(1.0, fraction * static_cast<double>(values.size()) + 0.999999));
+  return values[std::min(rank, values.size()) - 1];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = argc == 2 ? std::atoi(argv[1]) : 0;
+  if (seconds <= 0) {
+    std::fprintf(stderr, "usage: %s SECONDS\n", argv[0]);
+    return 2;
+  }
+  auto form = zapwit::Form1::Create(GetModuleHandleW(nullptr), {});
+  if (!form) return 1;
+  std::vector<double> lateness_ms;
+  lateness_ms.reserve(static_cast<std::size_t>(seconds) * 70);
+  form->SetTimerProbe([&](auto deadline, auto fired, bool ticked) {
+    if (!ticked) return;
+    lateness_ms.push_back(
+        std::chrono::duration<double, std::milli>(fired - deadline).count());
+  });
+  ShowWindow(form->Handle(), SW_SHOWNOACTIVATE);
+  // The pace is counted from the first tick, so start-up does not count.
+  MSG message{};
+  while (lateness_ms.empty() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    DispatchMessageW(&message);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const std::size_t first = lateness_ms.size();
+  const auto end = start + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end &&
+         GetMessageW(&message, nullptr, 0, 0) > 0) {
+    DispatchMessageW(&message);
+  }
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+          .count();
+  const std::vector<double> late(
+      lateness_ms.begin() + static_cast<std::ptrdiff_t>(first),
+      lateness_ms.end());
+  std::printf("ticks_per_second %.3f\nlateness_p50_ms %.2f\n"
+              "lateness_p99_ms %.2f\nlateness_max_ms %.2f\n",
+              static_cast<double>(late.size()) / elapsed,
+              Percentile(late, 0.50), Percentile(late, 0.99),
+              Percentile(late, 1.0));
+  return 0;
+}
