@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a configured build tree and checks it as a
 # packager would: control fields, file list, desktop entry and AppStream
-# metainfo, and that the packaged game runs and exits 0 on an X server.
+# metainfo, lintian, the manual page and the copyright file, and that the
+# packaged game runs and exits 0 on an X server.
 # Usage: deb_package_test.sh BUILD_DIR XVFB_SMOKE
 set -euo pipefail
 build=$1
@@ -37,12 +38,15 @@ for library in libc6 libstdc\\+\\+6 libqt6core6 libqt6gui6 libqt6widgets6; do
 done
 
 expected=$(cat <<'LIST'
-./usr/bin/zapwit
+./usr/games/zapwit
 ./usr/share/applications/net.zapwit.zapwit.desktop
+./usr/share/doc/zapwit/changelog.gz
+./usr/share/doc/zapwit/copyright
 ./usr/share/icons/hicolor/16x16/apps/zapwit.png
 ./usr/share/icons/hicolor/32x32/apps/zapwit.png
 ./usr/share/icons/hicolor/48x48/apps/zapwit.png
 ./usr/share/icons/hicolor/scalable/apps/zapwit.svg
+./usr/share/man/man6/zapwit.6.gz
 ./usr/share/metainfo/net.zapwit.zapwit.metainfo.xml
 LIST
 )
@@ -51,6 +55,26 @@ check "file list" "$files" "^${expected//./\\.}$"
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
+
+# Debian's own checker: no error and no warning.
+if lintian --fail-on error,warning "$deb"; then echo "ok: lintian"
+else echo "FAIL: lintian"; failures=$((failures + 1)); fi
+check "machine-readable copyright" \
+  "$(head -1 "$root/usr/share/doc/zapwit/copyright")" '^Format: https://www\.debian\.org/doc/packaging-manuals/copyright-format/1\.0/$'
+check "MIT licence in the metainfo" \
+  "$(grep -o '<project_license>[^<]*' "$root/usr/share/metainfo/"*.xml)" '>MIT$'
+manual=$(man --warnings -l "$root/usr/share/man/man6/zapwit.6.gz" 2>&1 >/dev/null)
+check "manual page renders without a warning" "$manual" '^$'
+# Debian's hardening flags: bind-now, relro, PIE and fortified calls.
+game=$root/usr/games/zapwit
+check "bind now" "$(readelf -d "$game" | grep -o 'BIND_NOW' | head -1)" '^BIND_NOW$'
+check "relro" "$(readelf -lW "$game" | grep -o 'GNU_RELRO' | head -1)" '^GNU_RELRO$'
+check "position independent" "$(readelf -h "$game" | awk '/Type:/ {print $2}')" '^DYN$'
+check "fortified calls" "$(readelf --dyn-syms -W "$game" | grep -c '__[a-z_]*_chk@' || true)" '^[1-9]'
+# gzip -9n: no name and no time stamp in the header.
+check "changelog compressed without a time stamp" \
+  "$(od -An -tx1 -j4 -N4 "$root/usr/share/doc/zapwit/changelog.gz" | tr -d ' ')" '^00000000$'
+
 desktop=$root/usr/share/applications/net.zapwit.zapwit.desktop
 if desktop-file-validate "$desktop"; then echo "ok: desktop entry valid"
 else echo "FAIL: desktop-file-validate"; failures=$((failures + 1)); fi
@@ -69,8 +93,8 @@ check "metainfo release" \
   '"1\.00"$'
 
 # The packaged (stripped) binary, started as the menu entry starts it.
-if PATH="$root/usr/bin:$PATH" xvfb-run -a -s "-screen 0 1024x768x24" \
-    "$smoke" "$(PATH="$root/usr/bin:$PATH" command -v zapwit)"; then
+if PATH="$root/usr/games:$PATH" xvfb-run -a -s "-screen 0 1024x768x24" \
+    "$smoke" "$(PATH="$root/usr/games:$PATH" command -v zapwit)"; then
   echo "ok: packaged game plays and exits 0"
 else
   echo "FAIL: packaged game"; failures=$((failures + 1))
