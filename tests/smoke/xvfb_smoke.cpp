@@ -9,6 +9,8 @@
 // and after any of these:
 //   --dpi N          the window is expected at N DPI (default 96)
 //   --launcher CMD   runs CMD ZAPWIT, for example a Wine wrapper
+//   --signal N       ends the game mid-test with signal N instead of
+//                    closing its window
 //   --startup        only prints the milliseconds from start to the first
 //                    frame with BOX red, then closes the window (for bench/)
 #include <X11/Xatom.h>
@@ -214,6 +216,7 @@ bool WritePpm(const Snapshot& shot, const char* path) {
 int main(int argc, char** argv) {
   bool screenshot = false, close_mid_test = false, usage = argc < 2;
   bool startup = false;
+  int end_signal = 0;
   const char* screenshot_path = nullptr;
   const char* launcher = nullptr;
   for (int i = 2; i < argc && !usage; ++i) {
@@ -227,6 +230,10 @@ int main(int argc, char** argv) {
     } else if (option == "--dpi" && has_value) {
       dpi = std::atoi(argv[++i]);
       usage = dpi <= 0;
+    } else if (option == "--signal" && has_value) {
+      close_mid_test = true;
+      end_signal = std::atoi(argv[++i]);
+      usage = end_signal <= 0;
     } else if (option == "--startup") {
       startup = true;
       kPoll = milliseconds(1);
@@ -313,11 +320,16 @@ int main(int argc, char** argv) {
     if (!started) return kill(child, SIGKILL), Fail("JUMP did not start");
     std::this_thread::sleep_for(
         milliseconds(300));  // ticking, BOX not yet green
-    Close(display, *window);
+    if (end_signal != 0) {
+      kill(child, end_signal);
+    } else {
+      Close(display, *window);
+    }
     const std::optional<int> status = WaitExit(child, kPatience);
     if (!status) return kill(child, SIGKILL), Fail("still running after close");
     if (*status != 0) return Fail("exit status " + std::to_string(*status));
-    std::puts("smoke: closed during a test, exit status 0: OK");
+    std::printf("smoke: %s during a test, exit status 0: OK\n",
+                end_signal != 0 ? "signalled" : "closed");
     return 0;
   }
 

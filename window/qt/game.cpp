@@ -1,8 +1,14 @@
 #include "window/qt/game.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -37,6 +43,37 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context,
   std::_Exit(1);
 }
 
+// SIGTERM (the session ending) and SIGINT (Ctrl-C in a terminal) close the
+// window as the player would. The handler only writes a byte to a socket
+// pair; the event loop reads it and closes the window.
+std::array<int, 2> signal_pipe = {-1, -1};
+
+void WakeOnSignal(int /*signal*/) {
+  const char byte = 1;
+  // Nothing to do if it fails: a byte is already waiting.
+  [[maybe_unused]] const ssize_t written = write(signal_pipe[0], &byte, 1);
+}
+
+void CloseOnSignals(QWidget& window) {
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0,
+                 signal_pipe.data()) != 0) {
+    return;  // the signals keep their default action
+  }
+  auto* notifier = new QSocketNotifier(signal_pipe[1], QSocketNotifier::Read,
+                                       &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = read(signal_pipe[1], &byte, 1);
+    window.close();
+  });
+  struct sigaction action {};
+  action.sa_handler = WakeOnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
 }  // namespace
 
 int RunGame(int argc, char** argv) {
@@ -60,6 +97,7 @@ int RunGame(int argc, char** argv) {
   QApplication::setDesktopFileName(kAppId);
 
   Form1 form;
+  CloseOnSignals(form);
   form.show();
   // With no window manager (a bare X server) nothing else activates it.
   form.activateWindow();
