@@ -256,7 +256,7 @@ int main(int argc, char** argv) {
   if (display == nullptr) return Fail("no X display (run under xvfb-run)");
   XSetErrorHandler(IgnoreXError);
 
-  const auto started = Clock::now();
+  const auto launched = Clock::now();
   const pid_t child = fork();
   if (child == 0) {
     if (launcher != nullptr) {
@@ -305,7 +305,7 @@ int main(int argc, char** argv) {
 
   if (startup) {
     const std::chrono::duration<double, std::milli> took =
-        Clock::now() - started;
+        Clock::now() - launched;
     std::printf("startup_ms %.1f\n", took.count());
     Close(display, *window);
     const std::optional<int> status = WaitExit(child, kPatience);
