@@ -11,9 +11,7 @@ int PrintedLines::VisibleRows(int client_height, int line_height) {
   return std::max(1, (client_height - 1) / line_height + 1);
 }
 
-PrintedLines::PrintedLines(int max_rows) : max_rows_(std::max(1, max_rows)) {
-  lines_.reserve(static_cast<std::size_t>(max_rows_));
-}
+PrintedLines::PrintedLines(int max_rows) { SetMaxRows(max_rows); }
 
 std::optional<int> PrintedLines::Add(std::string text) {
   if (lines_.size() >= static_cast<std::size_t>(max_rows_)) {
@@ -31,6 +29,7 @@ void PrintedLines::SetMaxRows(int max_rows) {
     hidden_ += lines_.size() - bound;
     lines_.resize(bound);
   }
+  lines_.reserve(bound);
 }
 
 }  // namespace zapwit

@@ -33,7 +33,7 @@ class PrintedLines {
  private:
   std::vector<std::string> lines_;
   std::uint64_t hidden_ = 0;
-  int max_rows_;
+  int max_rows_ = 1;
 };
 
 }  // namespace zapwit

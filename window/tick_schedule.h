@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace zapwit {
 
@@ -38,5 +39,11 @@ class TickSchedule {
   std::chrono::nanoseconds period_;
   TimePoint deadline_;
 };
+
+// Told of every firing of a front-end's timer: the deadline it answered,
+// when it fired, and whether it ticked. For measuring the pace.
+using TickProbe = std::function<void(TickSchedule::TimePoint deadline,
+                                     TickSchedule::TimePoint fired,
+                                     bool ticked)>;
 
 }  // namespace zapwit

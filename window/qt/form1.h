@@ -64,13 +64,9 @@ class Form1 final : public QWidget, public Display {
 
   const TestEngine& Engine() const { return engine_; }
 
-  // Told of every firing of TIME: the deadline it answered, when it fired,
-  // and whether it ticked. For measuring the pace; unset, it costs one test
-  // of an empty function per firing.
-  using TimerProbe =
-      std::function<void(TickSchedule::TimePoint deadline,
-                         TickSchedule::TimePoint fired, bool ticked)>;
-  void SetTimerProbe(TimerProbe probe) { timer_probe_ = std::move(probe); }
+  // Tells `probe` of every firing of TIME. Unset, it costs one test of an
+  // empty function per firing.
+  void SetTimerProbe(TickProbe probe) { timer_probe_ = std::move(probe); }
 
   // The printed lines that can be seen. The window never scrolls and cannot
   // grow, so lines below its bottom edge are only counted.
@@ -97,7 +93,7 @@ class Form1 final : public QWidget, public Display {
   QLabel* box_ = nullptr;
   QTimer* time_ = nullptr;
   std::optional<TickSchedule> schedule_;
-  TimerProbe timer_probe_;
+  TickProbe timer_probe_;
 
   PrintedLines lines_;
   int line_spacing_ = 1;

@@ -166,7 +166,7 @@ std::unique_ptr<Form1> Form1::Create(HINSTANCE instance, Sources sources) {
 Form1::~Form1() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   DeleteFont(font_);
-  if (box_brush_owned_) DeleteObject(box_brush_);
+  ReleaseBoxBrush();
   if (timer_period_set_) timeEndPeriod(kTimerResolutionMs);
 }
 
@@ -417,20 +417,20 @@ void Form1::OnPaint() {
 
 void Form1::SetBoxColor(ColorWord color) {
   if (box_brush_ != nullptr && color == box_color_) return;
-  HBRUSH old = box_brush_;
-  const bool old_owned = box_brush_owned_;
+  ReleaseBoxBrush();
   const ResolvedColor resolved = Resolve(color);
-  if (resolved.is_system) {
-    // The system's own brush: shared, and never deleted.
-    box_brush_ = GetSysColorBrush(resolved.index);
-    box_brush_owned_ = false;
-  } else {
-    box_brush_ = CreateSolidBrush(ToColorRef(color));
-    box_brush_owned_ = true;
-  }
+  box_brush_ = resolved.is_system ? GetSysColorBrush(resolved.index)
+                                  : CreateSolidBrush(ToColorRef(color));
   box_color_ = color;
-  if (old_owned) DeleteObject(old);
   InvalidateRect(box_, nullptr, TRUE);
+}
+
+void Form1::ReleaseBoxBrush() {
+  // A system colour's brush is shared and never deleted.
+  if (box_brush_ != nullptr && !IsSystemColor(box_color_)) {
+    DeleteObject(box_brush_);
+  }
+  box_brush_ = nullptr;
 }
 
 void Form1::SetBoxCaption(const std::string& text) {

@@ -63,12 +63,8 @@ class Form1 final : public Display {
   int Dpi() const { return dpi_; }
   const PrintedLines& Lines() const { return lines_; }
 
-  // Told of every firing of TIME, as on Linux: the deadline it answered,
-  // when it fired, and whether it ticked. For measuring the pace.
-  using TimerProbe =
-      std::function<void(TickSchedule::TimePoint deadline,
-                         TickSchedule::TimePoint fired, bool ticked)>;
-  void SetTimerProbe(TimerProbe probe) { timer_probe_ = std::move(probe); }
+  // Tells `probe` of every firing of TIME, as on Linux.
+  void SetTimerProbe(TickProbe probe) { timer_probe_ = std::move(probe); }
 
  private:
   Form1(HINSTANCE instance, Sources sources);
@@ -88,6 +84,7 @@ class Form1 final : public Display {
   void ResizeToClientArea(int left, int top);
   void ArmTimer();
   void MoveBox();
+  void ReleaseBoxBrush();
 
   HINSTANCE instance_;
   Sources sources_;
@@ -101,14 +98,15 @@ class Form1 final : public Display {
   int dpi_ = 96;
   HFONT font_ = nullptr;      // the message font at dpi_
   int line_spacing_ = 1;      // pixels
+  // Ours to delete unless box_color_ is a system colour, whose brush is
+  // the system's.
   HBRUSH box_brush_ = nullptr;
-  bool box_brush_owned_ = false;  // false for a system colour's brush
   ColorWord box_color_ = 0;
   int box_left_ = 0, box_top_ = 0;  // twips
   bool timer_period_set_ = false;
 
   std::optional<TickSchedule> schedule_;
-  TimerProbe timer_probe_;
+  TickProbe timer_probe_;
   PrintedLines lines_;
 };
 
