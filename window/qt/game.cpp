@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "window/qt/form1.h"
 #include "window/version.h"
@@ -24,6 +25,30 @@ namespace {
 QStringList* held_messages = nullptr;
 QString* first_message = nullptr;
 
+bool IsSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
+// What the session lacks, as far as the environment tells: a Wayland
+// session names its compositor in WAYLAND_DISPLAY, an X11 one its server in
+// DISPLAY.
+std::string MissingSessionHint(const QString& cause) {
+  const bool wayland = IsSet("WAYLAND_DISPLAY");
+  const bool x11 = IsSet("DISPLAY");
+  if (!wayland && !x11) {
+    return " (neither WAYLAND_DISPLAY nor DISPLAY is set; run it from a"
+           " desktop session)";
+  }
+  if (cause.contains(QLatin1String("wl_display"))) {
+    return wayland ? std::string(" (no Wayland compositor answers at"
+                                 " WAYLAND_DISPLAY=") +
+                         std::getenv("WAYLAND_DISPLAY") + ")"
+                   : " (WAYLAND_DISPLAY is not set)";
+  }
+  return x11 ? "" : " (DISPLAY is not set)";
+}
+
 void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context,
                         const QString& message) {
   if (first_message->isEmpty()) *first_message = message;
@@ -34,12 +59,8 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context,
   // The first thing Qt said is the cause ("could not connect to display");
   // what follows is advice about plugins that does not apply here.
   const QString cause = first_message->section(QLatin1Char('\n'), 0, 0);
-  const char* display = std::getenv("DISPLAY");
   std::fprintf(stderr, "zapwit: cannot open the game window: %s%s\n",
-               qPrintable(cause.trimmed()),
-               display == nullptr || *display == '\0'
-                   ? " (DISPLAY is not set; run it from a desktop session)"
-                   : "");
+               qPrintable(cause.trimmed()), MissingSessionHint(cause).c_str());
   std::_Exit(1);
 }
 
@@ -81,6 +102,11 @@ int RunGame(int argc, char** argv) {
   QString first;
   held_messages = &held;
   first_message = &first;
+  // Named before the platform starts: X11 takes WM_CLASS's class from the
+  // application name, Wayland the app id from the desktop file name.
+  QApplication::setApplicationName(kProductName);
+  QApplication::setApplicationVersion(kVersionText);
+  QApplication::setDesktopFileName(kAppId);
   qInstallMessageHandler(HoldStartupMessage);
   QApplication app(argc, argv);
   qInstallMessageHandler(nullptr);
@@ -91,10 +117,6 @@ int RunGame(int argc, char** argv) {
   for (const QString& line : held) {
     std::fprintf(stderr, "%s\n", qPrintable(line));
   }
-
-  QApplication::setApplicationName(kProductName);
-  QApplication::setApplicationVersion(kVersionText);
-  QApplication::setDesktopFileName(kAppId);
 
   Form1 form;
   CloseOnSignals(form);
