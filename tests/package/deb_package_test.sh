@@ -31,6 +31,7 @@ check "version" "$(field Version)" '^1\.0\.0$'
 check "architecture" "$(field Architecture)" '^amd64$'
 check "section" "$(field Section)" '^games$'
 check "maintainer" "$(field Maintainer)" '^.+ <[^ >]+@[^ >]+>$'
+check "recommends the Wayland plugin" "$(field Recommends)" '(^|, )qt6-wayland(,|$)'
 check "description" "$(field Description)" $'^reaction-time game\n .+'
 # Worked out by dpkg-shlibdeps from the binary, not written by hand.
 for library in libc6 libstdc\\+\\+6 libqt6core6 libqt6gui6 libqt6widgets6; do
@@ -87,6 +88,8 @@ fi
 check "menu entry runs zapwit" "$(grep '^Exec=' "$desktop")" '^Exec=zapwit$'
 check "menu entry icon" "$(grep '^Icon=' "$desktop")" '^Icon=zapwit$'
 check "menu category" "$(grep '^Categories=' "$desktop")" '^Categories=Game;'
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+check "menu entry names the window's class" "$wm_class" '^[^ ]+$'
 check "desktop version" "$(grep '^X-ZAPWIT-Version=' "$desktop")" '=1\.00$'
 check "metainfo release" \
   "$(grep -o '<release version="[^"]*"' "$root/usr/share/metainfo/"*.xml)" \
@@ -94,8 +97,9 @@ check "metainfo release" \
 
 # The packaged (stripped) binary, started as the menu entry starts it.
 if PATH="$root/usr/games:$PATH" xvfb-run -a -s "-screen 0 1024x768x24" \
-    "$smoke" "$(PATH="$root/usr/games:$PATH" command -v zapwit)"; then
-  echo "ok: packaged game plays and exits 0"
+    "$smoke" "$(PATH="$root/usr/games:$PATH" command -v zapwit)" \
+    --wm-class "$wm_class"; then
+  echo "ok: packaged game plays, its WM_CLASS matches the menu entry, exits 0"
 else
   echo "FAIL: packaged game"; failures=$((failures + 1))
 fi

@@ -13,6 +13,10 @@
 //                    closing its window
 //   --startup        only prints the milliseconds from start to the first
 //                    frame with BOX red, then closes the window (for bench/)
+//   --scale N        starts the game with QT_SCALE_FACTOR=N and expects
+//                    everything N times the size, text drawn at that
+//                    resolution rather than enlarged
+//   --wm-class NAME  the window's WM_CLASS class must be NAME
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -30,8 +34,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "tests/smoke/red_square.h"
 #include "window/form_layout.h"
 
 namespace {
@@ -119,6 +125,42 @@ struct Snapshot {
     return ink;
   }
 };
+
+// Of the `block`-sized squares in the band y0..y1 that hold ink, the share
+// that are not one colour. Text enlarged from a smaller picture is drawn in
+// even blocks, so this is 0 for it; text drawn at the full resolution has
+// edges inside the blocks.
+double UnevenShare(const Snapshot& s, int y0, int y1, int block) {
+  const unsigned long background = s.At(2, client_height - 11);
+  int inked = 0, uneven = 0;
+  for (int y = y0; y + block <= y1; y += block) {
+    for (int x = 0; x + block <= s.width; x += block) {
+      bool ink = false, mixed = false;
+      for (int dy = 0; dy < block; ++dy) {
+        for (int dx = 0; dx < block; ++dx) {
+          ink |= s.At(x + dx, y + dy) != background;
+          mixed |= s.At(x + dx, y + dy) != s.At(x, y);
+        }
+      }
+      inked += ink;
+      uneven += mixed;
+    }
+  }
+  return inked == 0 ? 0.0 : static_cast<double>(uneven) / inked;
+}
+
+// The window's WM_CLASS as "instance", "class".
+std::optional<std::pair<std::string, std::string>> WmClass(Display* display,
+                                                           Window window) {
+  XClassHint hint{};
+  if (XGetClassHint(display, window, &hint) == 0) return std::nullopt;
+  std::pair<std::string, std::string> names{
+      hint.res_name != nullptr ? hint.res_name : "",
+      hint.res_class != nullptr ? hint.res_class : ""};
+  if (hint.res_name != nullptr) XFree(hint.res_name);
+  if (hint.res_class != nullptr) XFree(hint.res_class);
+  return names;
+}
 
 Snapshot Take(Display* display, Window window) {
   XSync(display, False);
@@ -216,8 +258,9 @@ bool WritePpm(const Snapshot& shot, const char* path) {
 int main(int argc, char** argv) {
   bool screenshot = false, close_mid_test = false, usage = argc < 2;
   bool startup = false;
-  int end_signal = 0;
+  int end_signal = 0, scale = 1;
   const char* screenshot_path = nullptr;
+  const char* wm_class = nullptr;
   const char* launcher = nullptr;
   for (int i = 2; i < argc && !usage; ++i) {
     const std::string option = argv[i];
@@ -237,6 +280,12 @@ int main(int argc, char** argv) {
     } else if (option == "--startup") {
       startup = true;
       kPoll = milliseconds(1);
+    } else if (option == "--scale" && has_value) {
+      scale = std::atoi(argv[++i]);
+      dpi = scale * zapwit::kBaseDpi;
+      usage = scale <= 0;
+    } else if (option == "--wm-class" && has_value) {
+      wm_class = argv[++i];
     } else if (option == "--launcher" && has_value) {
       launcher = argv[++i];
     } else {
@@ -246,7 +295,7 @@ int main(int argc, char** argv) {
   if (usage) {
     std::fprintf(stderr,
                  "usage: %s ZAPWIT [--close-mid-test | --screenshot OUT.ppm]"
-                 " [--dpi N] [--launcher CMD]\n",
+                 " [--dpi N | --scale N] [--wm-class NAME] [--launcher CMD]\n",
                  argv[0]);
     return 2;
   }
@@ -255,6 +304,7 @@ int main(int argc, char** argv) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return Fail("no X display (run under xvfb-run)");
   XSetErrorHandler(IgnoreXError);
+  if (scale != 1) setenv("QT_SCALE_FACTOR", std::to_string(scale).c_str(), 1);
 
   const auto launched = Clock::now();
   const pid_t child = fork();
@@ -289,7 +339,7 @@ int main(int argc, char** argv) {
                 std::to_string(attributes.height) + ", not " +
                 std::to_string(client_width) + "x" + std::to_string(client_height));
   }
-  // Wait for the first frame: the red BOX at its place.
+  // Wait for the first frame: the red BOX at its place, filled, no larger.
   const Point box = CentreOf(zapwit::kBox);
   const bool painted = WaitFor(
       display, *window,
@@ -298,6 +348,29 @@ int main(int argc, char** argv) {
       },
       kPatience);
   if (!painted) return kill(child, SIGKILL), Fail("BOX never showed red");
+  const Snapshot first = Take(display, *window);
+  const auto red = zapwit::smoke::FindRed(
+      first.width, first.height, [&first](int x, int y) { return first.At(x, y); });
+  const zapwit::PixelRect want = zapwit::ToPixels(zapwit::kBox, dpi);
+  if (!red || !red->filled || red->left != want.left || red->top != want.top ||
+      red->width != want.width || red->height != want.height) {
+    kill(child, SIGKILL);
+    return Fail(red ? "red area " + std::to_string(red->width) + "x" +
+                          std::to_string(red->height) + " at (" +
+                          std::to_string(red->left) + "," + std::to_string(red->top) +
+                          (red->filled ? ")" : ") with holes")
+                    : "no red area");
+  }
+  if (wm_class != nullptr) {
+    const auto names = WmClass(display, *window);
+    if (!names || names->second != wm_class) {
+      kill(child, SIGKILL);
+      return Fail("WM_CLASS class is '" + (names ? names->second : "") +
+                  "', not '" + wm_class + "'");
+    }
+    std::printf("smoke: WM_CLASS \"%s\", \"%s\"\n", names->first.c_str(),
+                names->second.c_str());
+  }
   // Left of the button row nothing is printed yet.
   if (Take(display, *window).Ink(0, Px(14)) > 300) {
     return kill(child, SIGKILL), Fail("text before any test");
@@ -347,6 +420,14 @@ int main(int argc, char** argv) {
       display, *window, [](const Snapshot& s) { return s.Ink(0, Px(14)) > 100; },
       kPatience);
   if (!prompt) return kill(child, SIGKILL), Fail("no prompt after the click");
+  if (scale > 1) {
+    const double uneven = UnevenShare(Take(display, *window), 0, Px(14), scale);
+    std::printf("smoke: %.0f %% of the prompt's %dx%d blocks are uneven\n",
+                100 * uneven, scale, scale);
+    if (uneven < 0.2) {
+      return kill(child, SIGKILL), Fail("the text is enlarged, not drawn at scale");
+    }
+  }
   const int before = Take(display, *window).Ink(Px(14), Px(60));
   Type(display, *window, XK_a);
   const bool scored = WaitFor(
