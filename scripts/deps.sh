@@ -8,6 +8,7 @@ test=("${play[@]}"
   libgtest-dev libgmock-dev       # unit and window tests
   libbenchmark-dev                # the benchmarks are built with the tests
   xvfb xauth libx11-dev libxtst-dev  # the smoke test on a real X server
+  weston qt6-wayland                 # the game as a native Wayland client
   dpkg-dev desktop-file-utils appstream lintian man-db  # building and checking the package
   binutils-mingw-w64-x86-64 cpp      # compiling the Windows version record
   clang-14 libclang-rt-14-dev        # the libFuzzer run

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <utility>
 
 #include "display/colors.h"
@@ -174,6 +175,28 @@ void Form1::HideButton(Button button) {
   // A hidden Qt button that keeps the focus still answers Space: the form
   // takes the keyboard as soon as a button goes.
   setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  KeepOneSize();
+}
+
+// The window has one size, but Qt's own title bar on Wayland offers to
+// maximize it all the same; a compositor that holds a maximized window to
+// the screen's size then ends the connection, as the window cannot follow.
+// The request is withdrawn as soon as it is made, before the compositor
+// answers it.
+void Form1::KeepOneSize() {
+  QWindow* window = windowHandle();
+  if (window == nullptr || keeps_one_size_) return;
+  keeps_one_size_ = true;
+  connect(window, &QWindow::windowStateChanged, this, [window] {
+    constexpr Qt::WindowStates kLarger =
+        Qt::WindowMaximized | Qt::WindowFullScreen;
+    const Qt::WindowStates states = window->windowStates();
+    if (states & kLarger) window->setWindowStates(states & ~kLarger);
+  });
 }
 
 void Form1::paintEvent(QPaintEvent* event) {

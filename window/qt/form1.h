@@ -79,9 +79,11 @@ class Form1 final : public QWidget, public Display {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void BuildControls();
+  void KeepOneSize();
   void OnTimerFired();
   QPushButton* ButtonFor(Button button) const;
 
@@ -97,6 +99,7 @@ class Form1 final : public QWidget, public Display {
 
   PrintedLines lines_;
   int line_spacing_ = 1;
+  bool keeps_one_size_ = false;
 };
 
 }  // namespace zapwit
