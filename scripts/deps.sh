@@ -6,7 +6,7 @@ set -euo pipefail
 play=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
 test=("${play[@]}"
   libgtest-dev libgmock-dev       # unit and window tests
-  libbenchmark-dev                # the benchmarks are built with the tests
+  libbenchmark-dev libxdamage-dev # the benchmarks are built with the tests
   xvfb xauth libx11-dev libxtst-dev  # the smoke test on a real X server
   weston qt6-wayland                 # the game as a native Wayland client
   dpkg-dev desktop-file-utils appstream lintian man-db  # building and checking the package
@@ -21,7 +21,7 @@ windows=(g++ cmake ninja-build libgtest-dev xvfb xauth libx11-dev libxtst-dev
   wine64 nsis icoutils)
 test+=("${windows[@]}")
 
-bench=("${play[@]}" libbenchmark-dev xvfb xauth)
+bench=("${play[@]}" libbenchmark-dev xvfb xauth libx11-dev libxtst-dev libxdamage-dev)
 
 case "${1:-}" in
   play) wanted=("${play[@]}") ;;

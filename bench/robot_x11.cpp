@@ -1,0 +1,159 @@
+#include "bench/robot_x11.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xdamage.h>
+#include <X11/keysym.h>
+#include <poll.h>
+#include <time.h>
+
+#include <atomic>
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace zapwit {
+
+using Steady = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+struct Robot::Impl {
+  bool Open() {
+    display_ = XOpenDisplay(nullptr);
+    int event_base = 0, error_base = 0, major = 0, minor = 0;
+    if (display_ == nullptr ||
+        !XDamageQueryExtension(display_, &event_base, &error_base) ||
+        !XTestQueryExtension(display_, &event_base, &error_base, &major,
+                             &minor)) {
+      return false;
+    }
+    XDamageQueryExtension(display_, &damage_event_, &error_base);
+    key_ = XKeysymToKeycode(display_, XK_a);
+    thread_ = std::thread([this] { Run(); });
+    return true;
+  }
+
+  ~Impl() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+
+  void Watch(Window window) {
+    watching_ready_ = false;
+    window_ = window;
+    while (!watching_ready_) std::this_thread::sleep_for(milliseconds(1));
+  }
+  RobotSide Result() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return result_;
+  }
+  double CpuSeconds() const { return cpu_seconds_; }
+  long Images() const { return images_; }
+
+  void Run() {
+    std::mt19937 random(20261208);
+    std::uniform_real_distribution<double> dither(0.0, 250.0);
+    Window watched = 0;
+    Damage damage = 0;
+    bool answered = true;
+    while (!stop_) {
+      const Window wanted = window_;
+      if (wanted != watched) {
+        if (damage != 0) XDamageDestroy(display_, damage);
+        damage = XDamageCreate(display_, wanted, XDamageReportRawRectangles);
+        XSelectInput(display_, wanted, KeyPressMask);
+        XSync(display_, False);
+        watched = wanted;
+        answered = false;
+        {
+          const std::lock_guard<std::mutex> lock(mutex_);
+          result_ = {};
+        }
+        watching_ready_ = true;
+      }
+      pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+      if (XPending(display_) == 0 && poll(&fd, 1, 5) <= 0) continue;
+      while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        const auto seen = Steady::now();
+        if (event.type == KeyPress) {
+          const std::lock_guard<std::mutex> lock(mutex_);
+          if (result_.answered && result_.key_echo == Steady::time_point{}) {
+            result_.key_echo = seen;
+          }
+          continue;
+        }
+        if (event.type != damage_event_ + XDamageNotify || answered) continue;
+        const auto& notify = reinterpret_cast<const XDamageNotifyEvent&>(event);
+        if (!ShowsGreen(watched, notify.area)) continue;
+        answered = true;
+        Answer(seen, 150.0 + dither(random));
+      }
+      timespec cpu{};
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+      cpu_seconds_ = static_cast<double>(cpu.tv_sec) +
+                     static_cast<double>(cpu.tv_nsec) / 1e9;
+    }
+    if (damage != 0) XDamageDestroy(display_, damage);
+  }
+
+  // Whether the damaged rectangle holds a green (#00FF00) pixel now.
+  bool ShowsGreen(Window window, const XRectangle& area) {
+    if (area.width == 0 || area.height == 0) return false;
+    XImage* image = XGetImage(display_, window, area.x, area.y, area.width,
+                              area.height, AllPlanes, ZPixmap);
+    ++images_;
+    if (image == nullptr) return false;
+    bool green = false;
+    for (int y = 0; y < area.height && !green; ++y) {
+      for (int x = 0; x < area.width && !green; ++x) {
+        green = (XGetPixel(image, x, y) & 0xFFFFFF) == 0x00FF00;
+      }
+    }
+    XDestroyImage(image);
+    return green;
+  }
+
+  // Sends the key `delay_ms` after `seen`: sleeps most of the way, then
+  // spins the last fraction of a millisecond.
+  void Answer(Steady::time_point seen, double delay_ms) {
+    const auto due =
+        seen + std::chrono::duration_cast<Steady::duration>(
+                   std::chrono::duration<double, std::milli>(delay_ms));
+    std::this_thread::sleep_until(due - std::chrono::microseconds(500));
+    while (Steady::now() < due) {
+    }
+    const auto sent = Steady::now();
+    XTestFakeKeyEvent(display_, key_, True, CurrentTime);
+    XTestFakeKeyEvent(display_, key_, False, CurrentTime);
+    XFlush(display_);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    result_ = {seen, sent, {}, delay_ms, true};
+  }
+
+  Display* display_ = nullptr;
+  int damage_event_ = 0;
+  KeyCode key_ = 0;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<Window> window_{0};
+  std::atomic<bool> watching_ready_{false};
+  std::atomic<double> cpu_seconds_{0};
+  std::atomic<long> images_{0};
+  std::mutex mutex_;
+  RobotSide result_;
+};
+
+
+Robot::Robot() : impl_(std::make_unique<Impl>()) {}
+Robot::~Robot() = default;
+bool Robot::Open() { return impl_->Open(); }
+void Robot::Watch(unsigned long window) { impl_->Watch(window); }
+RobotSide Robot::Result() { return impl_->Result(); }
+double Robot::CpuSeconds() const { return impl_->CpuSeconds(); }
+long Robot::Images() const { return impl_->Images(); }
+
+}  // namespace zapwit
