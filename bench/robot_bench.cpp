@@ -15,7 +15,7 @@
 // The engine's clock reads the monotonic clock shifted to a time of day:
 // morning (08:00), noon (12:00) or late evening (22:00), in turn, so that the
 // single-precision clock's steps (2, 4 and 8 ms there) show in the scores.
-#include <signal.h>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -324,7 +324,7 @@ void ReportClock(const std::vector<Game>& games) {
       score_error.push_back(e);
       off += std::fabs(e) > 1.0;
     }
-    const float at = static_cast<float>(kTimesOfDay[t].seconds);
+    const auto at = static_cast<float>(kTimesOfDay[t].seconds);
     const double step = (std::nextafter(at, 1e9f) - at) * 1000.0;
     const Stats e = Describe(error), s = Describe(score_error);
     double max_abs = 0;

@@ -6,7 +6,7 @@
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 #include <poll.h>
-#include <time.h>
+#include <ctime>
 
 #include <atomic>
 #include <mutex>
@@ -19,6 +19,11 @@ using Steady = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 struct Robot::Impl {
+  Impl() = default;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  Impl(Impl&&) = delete;
+  Impl& operator=(Impl&&) = delete;
   bool Open() {
     display_ = XOpenDisplay(nullptr);
     int event_base = 0, error_base = 0, major = 0, minor = 0;
