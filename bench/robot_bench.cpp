@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "bench/robot_x11.h"
+#include "bench/stats.h"
 #include "engine/score.h"
 #include "window/qt/form1.h"
 
@@ -51,9 +52,7 @@ namespace {
 using Steady = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-double Ms(Steady::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
+using bench::Ms;
 
 // Times of day the engine's clock is shifted to, in seconds since midnight.
 struct TimeOfDay {
@@ -201,33 +200,8 @@ Game Play(RobotApp& app, Robot& robot, bool jump, std::size_t time_of_day,
   return game;
 }
 
-struct Stats {
-  double mean = NAN, sd = NAN, median = NAN, p99 = NAN, max = NAN;
-};
-
-Stats Describe(std::vector<double> v) {
-  Stats s;
-  if (v.empty()) return s;
-  std::sort(v.begin(), v.end());
-  double sum = 0;
-  for (double x : v) sum += x;
-  s.mean = sum / static_cast<double>(v.size());
-  double squares = 0;
-  for (double x : v) squares += (x - s.mean) * (x - s.mean);
-  s.sd = v.size() > 1 ? std::sqrt(squares / static_cast<double>(v.size() - 1)) : 0;
-  auto rank = [&](double p) {
-    const auto index = static_cast<std::size_t>(
-        std::ceil(p * static_cast<double>(v.size())));
-    return v[std::min(index == 0 ? 0 : index - 1, v.size() - 1)];
-  };
-  s.median = rank(0.5);
-  s.p99 = rank(0.99);
-  s.max = v.back();
-  return s;
-}
-
 void Row(const char* what, const std::vector<double>& values, int decimals = 3) {
-  const Stats s = Describe(values);
+  const bench::Summary s = bench::Summarize(values);
   std::printf("| %s | %.*f | %.*f | %.*f | %.*f | %.*f |\n", what, decimals,
               s.mean, decimals, s.sd, decimals, s.median, decimals, s.p99,
               decimals, s.max);
@@ -326,7 +300,7 @@ void ReportClock(const std::vector<Game>& games) {
     }
     const auto at = static_cast<float>(kTimesOfDay[t].seconds);
     const double step = (std::nextafter(at, 1e9f) - at) * 1000.0;
-    const Stats e = Describe(error), s = Describe(score_error);
+    const bench::Summary e = bench::Summarize(error), s = bench::Summarize(score_error);
     double max_abs = 0;
     for (double x : error) max_abs = std::max(max_abs, std::fabs(x));
     std::printf("| %s | %zu | %.2f | %.3f | %.3f | %.3f | %.2f | %.2f | %d |\n",

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/stats.h"
 #include "engine/clock.h"
 #include "window/qt/form1.h"
 #include "window/qt/game.h"
@@ -46,26 +47,9 @@ namespace {
 using Steady = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-double Ms(Steady::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-struct Summary {
-  double median = 0, p99 = 0, max = 0;
-};
-
-// Nearest-rank percentiles.
-Summary Summarize(std::vector<double> values) {
-  if (values.empty()) return {NAN, NAN, NAN};
-  std::sort(values.begin(), values.end());
-  auto rank = [&](double p) {
-    const auto index = static_cast<std::size_t>(
-                           std::ceil(p * static_cast<double>(values.size()))) -
-                       1;
-    return values[std::min(index, values.size() - 1)];
-  };
-  return {rank(0.5), rank(0.99), values.back()};
-}
+using bench::Ms;
+using bench::Summarize;
+using bench::Summary;
 
 // CPU time of every thread of the process, from the scheduler's own
 // nanosecond accounting (getrusage samples at the kernel's tick, too coarse
