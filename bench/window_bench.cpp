@@ -556,6 +556,8 @@ int StartupAndMemory(const char* self, int count, int memory_runs,
 
 int main(int argc, char** argv) {
   using namespace zapwit;
+  // As the game does; the start-up children inherit it.
+  PreferDirectUpload();
   if (argc >= 2 && std::strcmp(argv[1], "--startup-child") == 0) {
     return StartupChild(argc, argv,
                         argc == 3 && std::strcmp(argv[2], "--bare") == 0);

@@ -6,7 +6,11 @@
 #include <QLabel>
 #include <QSignalSpy>
 
+#include <cstdlib>
+#include <string>
+
 #include "display/colors.h"
+#include "window/qt/game.h"
 #include "window_rig.h"
 
 namespace zapwit::testing {
@@ -317,6 +321,34 @@ TEST(Window, PrintedLinesAreBoundedByWhatTheWindowShows) {
   EXPECT_EQ(rig.form.HiddenLineCount(), printed - max);
   EXPECT_EQ(rig.form.VisibleLines().back(),
             std::string(kRemark));
+}
+
+// The game asks Qt for direct uploads on X11, unless the player has said
+// something about shared memory already.
+TEST(Window, DirectUploadIsTheDefaultButThePlayersSettingStays) {
+  constexpr const char* kName = "QT_XCB_NO_MITSHM";
+  const char* before = std::getenv(kName);
+  const std::string saved = before != nullptr ? before : "";
+  struct Case {
+    const char* set;  // nullptr: not in the environment
+    const char* after;
+  };
+  for (const Case& c : {Case{nullptr, "1"}, Case{"0", "0"}, Case{"", ""}}) {
+    if (c.set != nullptr) {
+      setenv(kName, c.set, 1);
+    } else {
+      unsetenv(kName);
+    }
+    PreferDirectUpload();
+    const char* after = std::getenv(kName);
+    ASSERT_NE(after, nullptr);
+    EXPECT_STREQ(after, c.after) << (c.set != nullptr ? c.set : "(unset)");
+  }
+  if (before != nullptr) {
+    setenv(kName, saved.c_str(), 1);
+  } else {
+    unsetenv(kName);
+  }
 }
 
 }  // namespace

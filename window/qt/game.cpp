@@ -97,6 +97,12 @@ void CloseOnSignals(QWidget& window) {
 
 }  // namespace
 
+void PreferDirectUpload() {
+  // Qt only asks whether the variable is set, so a value of the player's
+  // own, whatever it is, stays as it is.
+  setenv("QT_XCB_NO_MITSHM", "1", /*overwrite=*/0);
+}
+
 int RunGame(int argc, char** argv) {
   QStringList held;
   QString first;
@@ -107,6 +113,7 @@ int RunGame(int argc, char** argv) {
   QApplication::setApplicationName(kProductName);
   QApplication::setApplicationVersion(kVersionText);
   QApplication::setDesktopFileName(kAppId);
+  PreferDirectUpload();
   qInstallMessageHandler(HoldStartupMessage);
   QApplication app(argc, argv);
   qInstallMessageHandler(nullptr);
