@@ -4,7 +4,10 @@
 // measures. The window and the robot live in one process, so every
 // timestamp comes from one clock, std::chrono::steady_clock.
 //
-//   robot_bench [--games N] [--hog]
+//   robot_bench [--games N] [--idle | --hog] [--qt-shm] [--csv FILE]
+//
+// --qt-shm leaves Qt's shared-memory backing store on, as Qt has it by
+// default and the game had it before: the figures before and after.
 //
 // Per game it notes the engine's clock readings (the go signal's and the
 // key's), the end of the frame that showed green, when the server's damage
@@ -34,6 +37,7 @@
 #include <cstdlib>
 #include <functional>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -45,6 +49,7 @@
 #include "bench/stats.h"
 #include "engine/score.h"
 #include "window/qt/form1.h"
+#include "window/qt/game.h"
 
 namespace zapwit {
 namespace {
@@ -72,9 +77,14 @@ struct Game {
   Steady::time_point go_read, paint_start, go_frame, key_native, key_arrived,
       key_read;
   float go_value = 0, key_value = 0;
+  // The main thread's CPU clock at key_native and key_arrived, in ms. In a
+  // virtual machine it also runs while the host holds the virtual CPU, so
+  // a long stall that is not the game's work shows here too.
+  double cpu_native = 0, cpu_arrived = 0;
   RobotSide robot;
   int score = 0;
   bool done = false;
+  const char* lost = "";  // where a game that was not done stopped
 };
 
 // Sees every event: the key's arrival at Form1, and the end of each
@@ -103,6 +113,13 @@ class RobotApp final : public QApplication, public QAbstractNativeEventFilter {
     return result;
   }
 };
+
+double ThreadCpuMs() {
+  timespec cpu{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+  return static_cast<double>(cpu.tv_sec) * 1e3 +
+         static_cast<double>(cpu.tv_nsec) / 1e6;
+}
 
 // The parsed score of "Your score is  75 , 100 is perfect.", if that line
 // is there.
@@ -161,6 +178,7 @@ Game Play(RobotApp& app, Robot& robot, bool jump, std::size_t time_of_day,
   app.key_native = [&] {
     if (phase == Phase::kWaitKey && game.key_native == Steady::time_point{}) {
       game.key_native = Steady::now();
+      game.cpu_native = ThreadCpuMs();
     }
   };
   app.before = [&](const QObject* receiver, const QEvent* event) {
@@ -171,6 +189,7 @@ Game Play(RobotApp& app, Robot& robot, bool jump, std::size_t time_of_day,
     if (receiver == form.get() && event->type() == QEvent::KeyPress &&
         phase == Phase::kWaitKey) {
       game.key_arrived = Steady::now();
+      game.cpu_arrived = ThreadCpuMs();
       phase = Phase::kWaitScore;
     }
   };
@@ -196,7 +215,18 @@ Game Play(RobotApp& app, Robot& robot, bool jump, std::size_t time_of_day,
   app.after = nullptr;
   app.key_native = nullptr;
   game.robot = robot.Result();
+  // The robot's copy of the key may still be on its way.
+  for (int i = 0; i < 100 && game.robot.answered &&
+                  game.robot.key_echo == Steady::time_point{};
+       ++i) {
+    std::this_thread::sleep_for(milliseconds(1));
+    game.robot = robot.Result();
+  }
   game.done = phase == Phase::kDone && game.robot.answered;
+  constexpr std::array<const char*, 5> kWhere = {
+      "no go signal", "no frame after the go signal", "no key reached Form1",
+      "no score printed", "the robot did not answer"};
+  game.lost = kWhere[static_cast<std::size_t>(phase)];
   return game;
 }
 
@@ -230,7 +260,7 @@ void StopHog(const std::vector<pid_t>& hogs) {
 void Report(const std::vector<Game>& games, bool hog) {
   std::vector<double> paint_wait, paint, key_native, key_dispatch, key_echo;
   std::vector<double> go_frame, frame_server, stimulus, key_arrive, key_clock,
-      response, lag, score_error, delay;
+      response, own, lag, score_error, delay;
   int off_by_more = 0, count = 0;
   for (const Game& g : games) {
     if (g.hog != hog) continue;
@@ -238,8 +268,8 @@ void Report(const std::vector<Game>& games, bool hog) {
     paint_wait.push_back(Ms(g.paint_start - g.go_read));
     paint.push_back(Ms(g.go_frame - g.paint_start));
     key_native.push_back(Ms(g.key_native - g.robot.key_sent));
-    // The robot's copy of the key event can be lost when its thread is
-    // busy answering; that game then has no server share to report.
+    // A game whose copy of the key the robot never saw has no server
+    // share to report.
     if (g.robot.key_echo != Steady::time_point{}) {
       key_echo.push_back(Ms(g.robot.key_echo - g.robot.key_sent));
     }
@@ -250,6 +280,7 @@ void Report(const std::vector<Game>& games, bool hog) {
     key_arrive.push_back(Ms(g.key_arrived - g.robot.key_sent));
     key_clock.push_back(Ms(g.key_read - g.key_arrived));
     response.push_back(Ms(g.key_read - g.robot.key_sent));
+    own.push_back(Ms(g.go_frame - g.go_read) + Ms(g.key_read - g.key_native));
     const double robot_rt = Ms(g.robot.key_sent - g.robot.green_seen);
     delay.push_back(robot_rt);
     lag.push_back(Ms(g.key_read - g.go_read) - robot_rt);
@@ -272,10 +303,41 @@ void Report(const std::vector<Game>& games, bool hog) {
   Row("Key reaches Form1 → `KeyPressed`'s clock reading", key_clock);
   Row("**Response path** (XTest send → clock reading)", response);
   Row("**RT lag** (engine's reaction time − robot's)", lag);
+  Row("The game's own part of it (clock reading → frame flushed, plus the "
+      "event loop taking the key → clock reading)", own);
   Row("Robot's own reaction time", delay, 1);
   Row("Score error (points; printed − robot's due score)", score_error, 2);
   std::printf("\nGames whose score is off by more than one point: %d of %d.\n",
               off_by_more, count);
+}
+
+// One line per game, in milliseconds from the go signal's clock reading, for
+// looking into single games (the tails).
+void WriteCsv(const std::vector<Game>& games, const char* path) {
+  FILE* file = std::fopen(path, "w");
+  if (file == nullptr) {
+    std::perror(path);
+    return;
+  }
+  std::fprintf(file,
+               "test,hog,time_of_day,paint_start,frame_flushed,green_seen,"
+               "robot_delay,key_sent,key_echo,key_native,key_arrived,key_read,"
+               "lag,score,main_thread_cpu_key\n");
+  for (const Game& g : games) {
+    const auto at = [&](Steady::time_point t) {
+      return t == Steady::time_point{} ? NAN : Ms(t - g.go_read);
+    };
+    const double robot_rt = Ms(g.robot.key_sent - g.robot.green_seen);
+    std::fprintf(file,
+                 "%s,%d,%zu,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%d,%.3f\n",
+                 g.jump ? "JUMP" : "LIGHT", g.hog ? 1 : 0, g.time_of_day,
+                 at(g.paint_start), at(g.go_frame), at(g.robot.green_seen),
+                 g.robot.delay_ms, at(g.robot.key_sent), at(g.robot.key_echo),
+                 at(g.key_native), at(g.key_arrived), at(g.key_read),
+                 Ms(g.key_read - g.go_read) - robot_rt, g.score,
+                 g.cpu_arrived - g.cpu_native);
+  }
+  std::fclose(file);
 }
 
 // The clock's own error: the engine's reaction time from its clock values
@@ -316,6 +378,8 @@ int main(int argc, char** argv) {
   using namespace zapwit;
   int games = 200;
   bool hog_only = false, idle_only = false;
+  const char* csv = nullptr;
+  bool qt_shm = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--games") == 0 && i + 1 < argc) {
       games = std::max(4, std::atoi(argv[++i]));
@@ -323,11 +387,16 @@ int main(int argc, char** argv) {
       hog_only = true;
     } else if (std::strcmp(argv[i], "--idle") == 0) {
       idle_only = true;
+    } else if (std::strcmp(argv[i], "--qt-shm") == 0) {
+      qt_shm = true;
+    } else if (std::strcmp(argv[i], "--csv") == 0 && i + 1 < argc) {
+      csv = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--games N] [--idle | --hog]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--games N] [--idle | --hog] [--qt-shm] [--csv FILE]\n", argv[0]);
       return 2;
     }
   }
+  if (!qt_shm) PreferDirectUpload();
   RobotApp app(argc, argv);
   if (QGuiApplication::platformName() != QLatin1String("xcb")) {
     std::fprintf(stderr, "robot_bench: needs an X server (run under xvfb-run)\n");
@@ -354,6 +423,8 @@ int main(int argc, char** argv) {
         played.push_back(game);
       } else {
         ++failed;
+        std::fprintf(stderr, "%s game %d (%s) lost: %s\n", hog ? "hog" : "idle",
+                     i + 1, game.jump ? "JUMP" : "LIGHT", game.lost);
       }
       if (i % 20 == 19) std::fprintf(stderr, "%s: %d of %d games\n", hog ? "hog" : "idle", i + 1, count);
     }
@@ -365,6 +436,7 @@ int main(int argc, char** argv) {
     Report(played, hog);
   }
   ReportClock(played);
+  if (csv != nullptr) WriteCsv(played, csv);
   std::printf(
       "\n%zu games played (%d lost: no green seen or no score), %.0f s. The robot "
       "watched through XDamage, reading only damaged rectangles: %ld images, "

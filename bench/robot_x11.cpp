@@ -132,11 +132,15 @@ struct Robot::Impl {
     while (Steady::now() < due) {
     }
     const auto sent = Steady::now();
+    {
+      // Noted before the key goes: once it is out, the game can end and
+      // ask for the result while this thread waits for a core.
+      const std::lock_guard<std::mutex> lock(mutex_);
+      result_ = {seen, sent, {}, delay_ms, true};
+    }
     XTestFakeKeyEvent(display_, key_, True, CurrentTime);
     XTestFakeKeyEvent(display_, key_, False, CurrentTime);
     XFlush(display_);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    result_ = {seen, sent, {}, delay_ms, true};
   }
 
   Display* display_ = nullptr;
