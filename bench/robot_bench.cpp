@@ -5,6 +5,7 @@
 // timestamp comes from one clock, std::chrono::steady_clock.
 //
 //   robot_bench [--games N] [--idle | --hog] [--qt-shm] [--csv FILE]
+//   robot_bench --external COMMAND...   (a game in another process: Wine)
 //
 // --qt-shm leaves Qt's shared-memory backing store on, as Qt has it by
 // default and the game had it before: the figures before and after.
@@ -41,6 +42,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -371,6 +373,109 @@ void ReportClock(const std::vector<Game>& games) {
   }
 }
 
+// The robot against a game in another process: the Windows build under
+// Wine. The command prints one line per game (see win32_robot.cpp) with its
+// clock readings in 100 ns units of CLOCK_MONOTONIC_RAW, which is what
+// Wine's performance counter reads; the robot's own times are moved onto
+// that clock.
+int RunExternal(char** command) {
+  Robot robot;
+  if (!robot.Open()) {
+    std::fprintf(stderr, "robot_bench: no X server with XDamage and XTest\n");
+    return 1;
+  }
+  int out[2];
+  if (pipe(out) != 0) return 1;
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    execvp(command[0], command);
+    std::perror(command[0]);
+    _exit(127);
+  }
+  close(out[1]);
+  if (child < 0) return 1;
+  // In raw-clock nanoseconds, per window in the order they appeared.
+  struct Seen {
+    double green = 0, sent = 0, echo = 0, delay = 0;
+    bool answered = false;
+  };
+  std::vector<Seen> seen;
+  const auto take = [&] {
+    const RobotSide r = robot.Result();
+    const auto offset = RawClockOffset();
+    const auto raw = [&](Steady::time_point t) {
+      return t == Steady::time_point{}
+                 ? NAN
+                 : static_cast<double>((t.time_since_epoch() + offset).count());
+    };
+    seen.push_back({raw(r.green_seen), raw(r.key_sent), raw(r.key_echo),
+                    r.delay_ms, r.answered});
+  };
+  unsigned long window = 0;
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    const unsigned long next = FindTopLevel("ZAPWIT TEST", window);
+    if (next != 0 && next != window) {
+      if (window != 0) take();
+      window = next;
+      robot.Watch(window);
+    }
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  if (window != 0) take();
+  std::string text;
+  std::array<char, 4096> buffer{};
+  for (ssize_t got = 0;
+       (got = read(out[0], buffer.data(), buffer.size())) > 0;) {
+    text.append(buffer.data(), static_cast<std::size_t>(got));
+  }
+  close(out[0]);
+
+  std::vector<double> stimulus, response, in_game, lag, server;
+  int lost = 0, count = 0;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    int index = 0, score = 0;
+    char test[8] = {}, state[8] = {};
+    long long go = 0, key = 0, arrived = 0;
+    if (std::sscanf(line.c_str(), "game %d %7s %lld %lld %lld %d %7s", &index,
+                    test, &go, &key, &arrived, &score, state) != 7) {
+      continue;
+    }
+    ++count;
+    const auto at = static_cast<std::size_t>(index);
+    if (std::strcmp(state, "done") != 0 || at >= seen.size() ||
+        !seen[at].answered) {
+      ++lost;
+      continue;
+    }
+    const Seen& r = seen[at];
+    const auto ms = [](double ns) { return ns / 1e6; };
+    const double go_ns = static_cast<double>(go) * 100.0;
+    const double key_ns = static_cast<double>(key) * 100.0;
+    stimulus.push_back(ms(r.green - go_ns));
+    response.push_back(ms(key_ns - r.sent));
+    in_game.push_back(ms(key_ns - static_cast<double>(arrived) * 100.0));
+    if (!std::isnan(r.echo)) server.push_back(ms(r.echo - r.sent));
+    lag.push_back(ms(key_ns - go_ns) - ms(r.sent - r.green));
+  }
+  std::printf("\n### ZAPWIT.exe under Wine: %zu games (LIGHT and JUMP)\n\n",
+              lag.size());
+  std::printf("| Stretch (ms) | Mean | SD | Median | p99 | Max |\n");
+  std::printf("|---|---|---|---|---|---|\n");
+  Row("**Stimulus path** (clock reading → green on the server)", stimulus);
+  Row("XTest key sent → the server's key event reaches the robot", server);
+  Row("Key message taken from the queue → `KeyPressed`'s clock reading", in_game);
+  Row("**Response path** (XTest send → clock reading)", response);
+  Row("**RT lag** (engine's reaction time − robot's)", lag);
+  std::printf("\n%d games played, %d lost; %zu windows seen.\n", count, lost,
+              seen.size());
+  return lag.empty() || WEXITSTATUS(status) != 0 ? 1 : 0;
+}
+
 }  // namespace
 }  // namespace zapwit
 
@@ -381,6 +486,9 @@ int main(int argc, char** argv) {
   const char* csv = nullptr;
   bool qt_shm = false;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--external") == 0 && i + 1 < argc) {
+      return RunExternal(argv + i + 1);
+    }
     if (std::strcmp(argv[i], "--games") == 0 && i + 1 < argc) {
       games = std::max(4, std::atoi(argv[++i]));
     } else if (std::strcmp(argv[i], "--hog") == 0) {
@@ -392,7 +500,8 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--csv") == 0 && i + 1 < argc) {
       csv = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--games N] [--idle | --hog] [--qt-shm] [--csv FILE]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--games N] [--idle | --hog] [--qt-shm] [--csv FILE]\n"
+                   "       %s --external COMMAND...\n", argv[0], argv[0]);
       return 2;
     }
   }

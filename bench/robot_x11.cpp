@@ -6,9 +6,11 @@
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <cstdio>
 #include <ctime>
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -18,6 +20,16 @@ namespace zapwit {
 using Steady = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+namespace {
+
+// Windows of a game in another process can go while the robot looks at
+// them; a request on a window that is gone fails, and the robot moves on.
+int IgnoreGoneWindows(Display* /*display*/, XErrorEvent* /*error*/) {
+  return 0;
+}
+
+}  // namespace
+
 struct Robot::Impl {
   Impl() = default;
   Impl(const Impl&) = delete;
@@ -25,6 +37,7 @@ struct Robot::Impl {
   Impl(Impl&&) = delete;
   Impl& operator=(Impl&&) = delete;
   bool Open() {
+    XSetErrorHandler(IgnoreGoneWindows);
     display_ = XOpenDisplay(nullptr);
     int event_base = 0, error_base = 0, major = 0, minor = 0;
     if (display_ == nullptr ||
@@ -69,6 +82,9 @@ struct Robot::Impl {
         if (damage != 0) XDamageDestroy(display_, damage);
         damage = XDamageCreate(display_, wanted, XDamageReportRawRectangles);
         XSelectInput(display_, wanted, KeyPressMask);
+        // As a player clicks a window before typing into it: with no
+        // window manager nothing else gives it the keyboard.
+        XSetInputFocus(display_, wanted, RevertToParent, CurrentTime);
         XSync(display_, False);
         watched = wanted;
         answered = false;
@@ -164,5 +180,51 @@ void Robot::Watch(unsigned long window) { impl_->Watch(window); }
 RobotSide Robot::Result() { return impl_->Result(); }
 double Robot::CpuSeconds() const { return impl_->CpuSeconds(); }
 long Robot::Images() const { return impl_->Images(); }
+
+unsigned long FindTopLevel(const char* title, unsigned long other) {
+  static Display* const display = XOpenDisplay(nullptr);
+  if (display == nullptr) return 0;
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent,
+                 &children, &count) == 0) {
+    return 0;
+  }
+  Window found = 0;
+  for (unsigned int i = 0; i < count && found == 0; ++i) {
+    XWindowAttributes attributes;
+    char* name = nullptr;
+    if (children[i] != other &&
+        XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+        attributes.map_state == IsViewable &&
+        XFetchName(display, children[i], &name) != 0 && name != nullptr) {
+      if (std::strcmp(name, title) == 0) found = children[i];
+    }
+    if (name != nullptr) XFree(name);
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+std::chrono::nanoseconds RawClockOffset() {
+  // The pair read closest together wins.
+  auto best = std::chrono::nanoseconds::max();
+  std::chrono::nanoseconds offset{};
+  for (int i = 0; i < 5; ++i) {
+    const auto before = Steady::now();
+    timespec raw{};
+    clock_gettime(CLOCK_MONOTONIC_RAW, &raw);
+    const auto after = Steady::now();
+    const auto middle = before + (after - before) / 2;
+    const std::chrono::nanoseconds raw_ns =
+        std::chrono::seconds(raw.tv_sec) + std::chrono::nanoseconds(raw.tv_nsec);
+    if (after - before < best) {
+      best = after - before;
+      offset = raw_ns - middle.time_since_epoch();
+    }
+  }
+  return offset;
+}
 
 }  // namespace zapwit

@@ -44,4 +44,11 @@ class Robot {
   std::unique_ptr<Impl> impl_;
 };
 
+// A mapped top-level window titled `title` other than `other`, or 0. Used
+// to find a game run by another process (Wine) on the same X server.
+unsigned long FindTopLevel(const char* title, unsigned long other);
+
+// CLOCK_MONOTONIC_RAW less steady_clock (CLOCK_MONOTONIC), now.
+std::chrono::nanoseconds RawClockOffset();
+
 }  // namespace zapwit

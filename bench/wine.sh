@@ -3,18 +3,20 @@
 # build's start-up measured the same way in the same run. Prints a
 # Markdown table. Wine is not Windows: these figures say how the game
 # behaves under Wine on this machine, nothing about Windows itself.
-# Usage: bench/wine.sh SECONDS RUNS   (after a build in build/)
+# Usage: bench/wine.sh SECONDS RUNS [GAMES ROBOT_BENCH]
+# With GAMES and the host's robot_bench, the robot player also plays GAMES
+# games against the Windows build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-seconds=$1 runs=$2
+seconds=$1 runs=$2 games=${3:-0} robot=${4:-}
 out=$root/build-windows
 scripts/deps.sh windows >&2
 
 cmake -S . -B "$out/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-x86_64.cmake" \
   -DZAPWIT_BENCH=ON -DZAPWIT_TESTS=OFF >/dev/null
-cmake --build "$out/bench" --target zapwit win32_pace >&2
+cmake --build "$out/bench" --target zapwit win32_pace win32_robot >&2
 cmake -S . -B "$out/bench-host" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DZAPWIT_PACKAGE_TESTS=OFF >/dev/null
 cmake --build "$out/bench-host" --target xvfb_smoke zapwit >&2
@@ -48,8 +50,18 @@ echo "| Tick rate | $(figure ticks_per_second)/s | see above |"
 echo "| Tick lateness p50 (p99) | $(figure lateness_p50_ms) ($(figure lateness_p99_ms)) ms | see above |"
 echo "| Start-up to the window mapped with BOX red, from the X side | $wine_start ms | $qt_start ms |"
 echo
-echo "Wine is not Windows: these figures are Wine's timers and start-up on"
-echo "this machine. The start-up includes Wine's own (its server and loader"
-echo "starting in a prefix that is already made); nothing here is measured"
-echo "on real Windows."
+if ((games > 0)); then
+  "${xvfb[@]}" "$robot" --external scripts/wine64.sh \
+    "$out/bench/bench/win32_robot.exe" "$games" 2>/dev/null
+  echo
+  echo "The robot player's games against the Windows build (idle only): the"
+  echo "game runs under Wine in its own process, so the two sides share"
+  echo "CLOCK_MONOTONIC_RAW, which Wine's performance counter reads. The"
+  echo "engine's clock is at noon here."
+fi
+echo
+echo "Wine is not Windows: these figures are Wine's timers, start-up and"
+echo "input path on this machine. The start-up includes Wine's own (its"
+echo "server and loader starting in a prefix that is already made); nothing"
+echo "here is measured on real Windows."
 rm -f "$pace"

@@ -40,7 +40,7 @@ for arch in x64 x86; do
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$toolchain.cmake" \
     -DZAPWIT_HOST_SMOKE="$out/host/tests/xvfb_smoke" \
     -DZAPWIT_WINEPREFIX="$WINEPREFIX" \
-    -DZAPWIT_PACKAGES_DIR="$out/packages" >/dev/null
+    -DZAPWIT_PACKAGES_DIR="$out/packages" -DZAPWIT_BENCH=ON >/dev/null
   cmake --build "$out/$arch"
   (cd "$out/$arch" && cpack -B "$out/$arch/cpack" >/dev/null)
   cp "$out/$arch"/cpack/ZAPWIT-*.zip "$out/packages/"
