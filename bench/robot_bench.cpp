@@ -49,6 +49,7 @@
 
 #include "bench/robot_x11.h"
 #include "bench/stats.h"
+#include "bench/watching_app.h"
 #include "engine/score.h"
 #include "window/qt/form1.h"
 #include "window/qt/game.h"
@@ -89,14 +90,14 @@ struct Game {
   const char* lost = "";  // where a game that was not done stopped
 };
 
-// Sees every event: the key's arrival at Form1, and the end of each
-// paint-and-flush (UpdateRequest handled by the top-level widget).
-class RobotApp final : public QApplication, public QAbstractNativeEventFilter {
+// Sees every event, as the window benchmark does, and also the moment the
+// event loop takes a key press from Qt's X connection.
+class RobotApp final : public bench::WatchingApp,
+                       public QAbstractNativeEventFilter {
  public:
-  RobotApp(int& argc, char** argv) : QApplication(argc, argv) {
+  RobotApp(int& argc, char** argv) : WatchingApp(argc, argv) {
     installNativeEventFilter(this);
   }
-  std::function<void(const QObject*, const QEvent*)> before, after;
   // Called when the event loop takes a key press from Qt's X connection.
   std::function<void()> key_native;
   bool nativeEventFilter(const QByteArray& type, void* message,
@@ -107,12 +108,6 @@ class RobotApp final : public QApplication, public QAbstractNativeEventFilter {
       key_native();
     }
     return false;
-  }
-  bool notify(QObject* receiver, QEvent* event) override {
-    if (before) before(receiver, event);
-    const bool result = QApplication::notify(receiver, event);
-    if (after) after(receiver, event);
-    return result;
   }
 };
 
@@ -232,6 +227,22 @@ Game Play(RobotApp& app, Robot& robot, bool jump, std::size_t time_of_day,
   return game;
 }
 
+// Rows both the in-process and the Wine table have.
+constexpr const char* kStimulusRow =
+    "**Stimulus path** (clock reading → green on the server)";
+constexpr const char* kServerKeyRow =
+    "XTest key sent → the server's key event reaches the robot";
+constexpr const char* kResponseRow =
+    "**Response path** (XTest send → clock reading)";
+constexpr const char* kLagRow = "**RT lag** (engine's reaction time − robot's)";
+
+// A section heading and the head of a table of stretches.
+void StretchTable(const std::string& heading) {
+  std::printf("\n### %s\n\n", heading.c_str());
+  std::printf("| Stretch (ms) | Mean | SD | Median | p99 | Max |\n");
+  std::printf("|---|---|---|---|---|---|\n");
+}
+
 void Row(const char* what, const std::vector<double>& values, int decimals = 3) {
   const bench::Summary s = bench::Summarize(values);
   std::printf("| %s | %.*f | %.*f | %.*f | %.*f | %.*f |\n", what, decimals,
@@ -290,21 +301,20 @@ void Report(const std::vector<Game>& games, bool hog) {
     score_error.push_back(g.score - expected);
     off_by_more += std::fabs(g.score - expected) > 1.0;
   }
-  std::printf("\n### %s: %d games (LIGHT and JUMP)\n\n", hog ? "CPU hog on every core" : "Idle", count);
-  std::printf("| Stretch (ms) | Mean | SD | Median | p99 | Max |\n");
-  std::printf("|---|---|---|---|---|---|\n");
+  StretchTable(std::string(hog ? "CPU hog on every core" : "Idle") + ": " +
+               std::to_string(count) + " games (LIGHT and JUMP)");
   Row("Go signal's clock reading → paint starts", paint_wait);
   Row("Paint and flush", paint);
   Row("Go signal's clock reading → its frame flushed by Qt", go_frame);
   Row("Frame flushed → green on the server (damage report)", frame_server);
-  Row("**Stimulus path** (clock reading → green on the server)", stimulus);
-  Row("XTest key sent → the server's key event reaches the robot", key_echo);
+  Row(kStimulusRow, stimulus);
+  Row(kServerKeyRow, key_echo);
   Row("XTest key sent → the event loop takes it from Qt's X connection", key_native);
   Row("Event loop takes it → key reaches Form1", key_dispatch);
   Row("XTest key sent → key reaches Form1", key_arrive);
   Row("Key reaches Form1 → `KeyPressed`'s clock reading", key_clock);
-  Row("**Response path** (XTest send → clock reading)", response);
-  Row("**RT lag** (engine's reaction time − robot's)", lag);
+  Row(kResponseRow, response);
+  Row(kLagRow, lag);
   Row("The game's own part of it (clock reading → frame flushed, plus the "
       "event loop taking the key → clock reading)", own);
   Row("Robot's own reaction time", delay, 1);
@@ -462,15 +472,13 @@ int RunExternal(char** command) {
     if (!std::isnan(r.echo)) server.push_back(ms(r.echo - r.sent));
     lag.push_back(ms(key_ns - go_ns) - ms(r.sent - r.green));
   }
-  std::printf("\n### ZAPWIT.exe under Wine: %zu games (LIGHT and JUMP)\n\n",
-              lag.size());
-  std::printf("| Stretch (ms) | Mean | SD | Median | p99 | Max |\n");
-  std::printf("|---|---|---|---|---|---|\n");
-  Row("**Stimulus path** (clock reading → green on the server)", stimulus);
-  Row("XTest key sent → the server's key event reaches the robot", server);
+  StretchTable("ZAPWIT.exe under Wine: " + std::to_string(lag.size()) +
+               " games (LIGHT and JUMP)");
+  Row(kStimulusRow, stimulus);
+  Row(kServerKeyRow, server);
   Row("Key message taken from the queue → `KeyPressed`'s clock reading", in_game);
-  Row("**Response path** (XTest send → clock reading)", response);
-  Row("**RT lag** (engine's reaction time − robot's)", lag);
+  Row(kResponseRow, response);
+  Row(kLagRow, lag);
   std::printf("\n%d games played, %d lost; %zu windows seen.\n", count, lost,
               seen.size());
   return lag.empty() || WEXITSTATUS(status) != 0 ? 1 : 0;

@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "bench/stats.h"
+#include "bench/watching_app.h"
 #include "engine/clock.h"
 #include "window/qt/form1.h"
 #include "window/qt/game.h"
@@ -104,20 +105,7 @@ void RunFor(milliseconds duration) {
 
 // Sees every event: key arrivals at Form1 before it handles them, and the
 // end of each paint-and-flush of a window (UpdateRequest to its widget).
-class BenchApp final : public QApplication {
- public:
-  using QApplication::QApplication;
-  using Watcher = std::function<void(const QObject*, const QEvent*)>;
-  Watcher before;
-  Watcher after;
-
-  bool notify(QObject* receiver, QEvent* event) override {
-    if (before) before(receiver, event);
-    const bool result = QApplication::notify(receiver, event);
-    if (after) after(receiver, event);
-    return result;
-  }
-};
+using BenchApp = bench::WatchingApp;
 
 BenchApp* app = nullptr;
 
