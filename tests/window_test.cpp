@@ -351,5 +351,28 @@ TEST(Window, DirectUploadIsTheDefaultButThePlayersSettingStays) {
   }
 }
 
+// Asked to grow (Qt's title bar on Wayland offers maximize), the window
+// must be free to take the size the desktop gives it: Qt's Wayland plugin
+// acknowledges the maximized state before the game hears of it, and a frame
+// of the fixed size after that ended the game with a protocol error. Once
+// restored, it has its one size again.
+TEST(Window, GrowsOnlyWhenTheDesktopMaximizesItAndTakesItsSizeBack) {
+  for (const Qt::WindowState larger :
+       {Qt::WindowMaximized, Qt::WindowFullScreen}) {
+    WindowRig rig;
+    Form1& form = rig.form;
+    const QSize one_size = form.size();
+    rig.window()->setWindowStates(larger);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.width() > one_size.width(); }))
+        << larger;
+    EXPECT_GT(form.maximumWidth(), one_size.width()) << larger;
+    rig.window()->setWindowStates(Qt::WindowNoState);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.size() == one_size; }))
+        << larger;
+    EXPECT_EQ(form.maximumSize(), one_size) << larger;
+    EXPECT_EQ(form.minimumSize(), one_size) << larger;
+  }
+}
+
 }  // namespace
 }  // namespace zapwit::testing

@@ -96,7 +96,7 @@ check "metainfo release" \
   '"1\.00"$'
 
 # The packaged (stripped) binary, started as the menu entry starts it.
-if PATH="$root/usr/games:$PATH" xvfb-run -a -s "-screen 0 1024x768x24" \
+if PATH="$root/usr/games:$PATH" "$(dirname "$0")/../on_xvfb.sh" 1024x768x24 \
     "$smoke" "$(PATH="$root/usr/games:$PATH" command -v zapwit)" \
     --wm-class "$wm_class"; then
   echo "ok: packaged game plays, its WM_CLASS matches the menu entry, exits 0"

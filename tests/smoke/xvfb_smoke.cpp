@@ -302,7 +302,7 @@ int main(int argc, char** argv) {
   client_width = zapwit::TwipsToPixels(zapwit::kClientWidth, dpi);
   client_height = zapwit::TwipsToPixels(zapwit::kClientHeight, dpi);
   Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return Fail("no X display (run under xvfb-run)");
+  if (display == nullptr) return Fail("no X display (run it under an X server: tests/on_xvfb.sh)");
   XSetErrorHandler(IgnoreXError);
   if (scale != 1) setenv("QT_SCALE_FACTOR", std::to_string(scale).c_str(), 1);
 

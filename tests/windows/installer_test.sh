@@ -28,7 +28,7 @@ expect "installed the licence" test -f "$licence"
 expect "Start-menu shortcut" test -f "$shortcut"
 expect "uninstall entry in the 64-bit registry" entry
 expect "the installed game plays" \
-  xvfb-run -a -s "-screen 0 1024x768x24" "$smoke" "$exe" --launcher "$wine"
+  "$(dirname "$0")/../on_xvfb.sh" 1024x768x24 "$smoke" "$exe" --launcher "$wine"
 
 "$wine" "$drive_c/Program Files/ZAPWIT/Uninstall.exe" /S
 # The uninstaller copies itself to %TEMP% and returns at once.

@@ -13,4 +13,4 @@ set_dpi() {
 }
 trap 'set_dpi 96' EXIT
 set_dpi "$dpi"
-xvfb-run -a -s "-screen 0 1024x768x24" "$smoke" "$exe" --dpi "$dpi" --launcher "$wine"
+"$(dirname "$0")/../on_xvfb.sh" 1024x768x24 "$smoke" "$exe" --dpi "$dpi" --launcher "$wine"

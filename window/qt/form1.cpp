@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTimer>
 #include <QWindow>
 #include <utility>
@@ -18,6 +19,9 @@
 
 namespace zapwit {
 namespace {
+
+// The states in which the desktop makes the window larger than its size.
+constexpr Qt::WindowStates kLarger = Qt::WindowMaximized | Qt::WindowFullScreen;
 
 // Qt scales device-independent pixels itself, so the layout is taken at
 // the base DPI.
@@ -60,6 +64,7 @@ void Form1::BuildControls() {
     icon.addFile(file);
   }
   setWindowIcon(icon);
+  // One size; it only grows when the desktop maximizes it.
   setFixedSize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
   // The form itself takes the keyboard only when told to, once the buttons
   // are gone; a click on its surface leaves the focused button alone.
@@ -183,20 +188,36 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 // The window has one size, but Qt's own title bar on Wayland offers to
-// maximize it all the same; a compositor that holds a maximized window to
-// the screen's size then ends the connection, as the window cannot follow.
-// The request is withdrawn as soon as it is made, before the compositor
-// answers it.
+// maximize it all the same, and the compositor answers with a configure
+// that Qt acknowledges at once. From then on xdg-shell holds the window to
+// the maximized size: a frame of the fixed size ends the connection with a
+// protocol error (weston does this), and withdrawing the request afterwards
+// does not help, because weston sends no new configure for a state the
+// window never showed. So the window follows: as soon as it is asked to
+// grow, its maximum goes, so that the size the compositor configures is
+// the size it takes, with the form's colour beyond the client area. It
+// takes its one size back once it has been restored to it.
 void Form1::KeepOneSize() {
   QWindow* window = windowHandle();
   if (window == nullptr || keeps_one_size_) return;
   keeps_one_size_ = true;
-  connect(window, &QWindow::windowStateChanged, this, [window] {
-    constexpr Qt::WindowStates kLarger =
-        Qt::WindowMaximized | Qt::WindowFullScreen;
-    const Qt::WindowStates states = window->windowStates();
-    if (states & kLarger) window->setWindowStates(states & ~kLarger);
+  connect(window, &QWindow::windowStateChanged, this, [this, window] {
+    if (window->windowStates() & kLarger) {
+      setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
   });
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Restored: the request to restore comes before the compositor's
+  // configure, and the size must not change before that configure, so the
+  // maximum comes back only with the size itself.
+  const QWindow* window = windowHandle();
+  const bool larger = window != nullptr && (window->windowStates() & kLarger);
+  if (!larger && size() == minimumSize() && maximumSize() != minimumSize()) {
+    setMaximumSize(minimumSize());
+  }
 }
 
 void Form1::paintEvent(QPaintEvent* event) {
