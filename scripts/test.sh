@@ -10,7 +10,10 @@ scripts/deps.sh test
 # static analysis sees them.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAPWIT_BENCH=ON
 cmake --build build
-ctest --test-dir build --output-on-failure
+# Every test twice: one that fails one run in ten then turns CI red about
+# one time in five, rather than landing by luck. A failing test is mended,
+# never retried until it passes (scripts/soak-tests.sh soaks them).
+ctest --test-dir build --output-on-failure --repeat until-fail:2
 
 # The Windows builds: cross-built, tested under Wine, packaged.
 scripts/windows.sh

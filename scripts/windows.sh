@@ -47,6 +47,6 @@ for arch in x64 x86; do
   if [[ $arch == x64 ]]; then cp "$out/$arch"/cpack/ZAPWIT-*-setup.exe "$out/packages/"; fi
 done
 for arch in x64 x86; do
-  ctest --test-dir "$out/$arch" --output-on-failure
+  ctest --test-dir "$out/$arch" --output-on-failure --repeat until-fail:2
 done
 ls -l "$out/x64/ZAPWIT.exe" "$out/x86/ZAPWIT.exe" "$out"/packages/*

@@ -47,8 +47,10 @@ using std::chrono::milliseconds;
 
 // How long to wait for the program to do something before calling it a
 // failure, and how often to look.
-constexpr milliseconds kPatience{10'000};
-constexpr milliseconds kStartPatience{15'000};
+// Far beyond what a start or a step takes on a loaded machine, so only a
+// real failure runs into them.
+constexpr milliseconds kPatience{30'000};
+constexpr milliseconds kStartPatience{60'000};
 milliseconds kPoll{50};
 
 constexpr const char* kTitle = zapwit::kFormCaption;
@@ -391,8 +393,12 @@ int main(int argc, char** argv) {
         display, *window, [](const Snapshot& s) { return s.Ink(0, Px(14)) > 100; },
         kPatience);
     if (!started) return kill(child, SIGKILL), Fail("JUMP did not start");
-    std::this_thread::sleep_for(
-        milliseconds(300));  // ticking, BOX not yet green
+    // Mid-test is once the ticks run: BOX leaves its place on the tenth.
+    const bool ticking = WaitFor(
+        display, *window,
+        [box](const Snapshot& s) { return s.At(box.x, box.y) != 0xFF0000; },
+        kPatience);
+    if (!ticking) return kill(child, SIGKILL), Fail("BOX never jumped");
     if (end_signal != 0) {
       kill(child, end_signal);
     } else {
@@ -408,7 +414,11 @@ int main(int argc, char** argv) {
 
   if (screenshot) {
     Click(display, *window, CentreOf("LIGHT"));
-    std::this_thread::sleep_for(milliseconds(1700));  // yellow from 1.56 s
+    const bool yellow = WaitFor(
+        display, *window,
+        [box](const Snapshot& s) { return s.At(box.x, box.y) == 0xFFFF00; },
+        kPatience);
+    if (!yellow) return kill(child, SIGKILL), Fail("BOX never turned yellow");
     const bool written = WritePpm(Take(display, *window), screenshot_path);
     Close(display, *window);
     WaitExit(child, kPatience);

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Runs every test that drives a real display server, Wine or a packaging
+# tool (CTest label window-system) ROUNDS times, every second round with a
+# busy process on each core, and ends with one line per test: its failures
+# out of its runs. Exits non-zero if any run failed. A test that fails here
+# is mended, never retried until it passes.
+# Usage: scripts/soak-tests.sh [ROUNDS]   (20 by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-20}
+[[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [ROUNDS]" >&2; exit 2; }
+
+scripts/deps.sh test
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAPWIT_BENCH=ON >/dev/null
+cmake --build build
+# The Windows trees, built (and tested once) if they are not there yet.
+[[ -f build-windows/x64/CTestTestfile.cmake ]] || scripts/windows.sh
+trees=(build)
+for arch in x64 x86; do
+  [[ -f build-windows/$arch/CTestTestfile.cmake ]] && trees+=("build-windows/$arch")
+done
+
+busy=()
+stop_load() {
+  if [[ ${#busy[@]} -gt 0 ]]; then
+    kill "${busy[@]}" 2>/dev/null || true
+    wait "${busy[@]}" 2>/dev/null || true
+  fi
+  busy=()
+}
+# The Wine tests leave a wineserver for the prefix; it ends with the soak.
+cleanup() {
+  stop_load
+  WINEPREFIX=$PWD/build-windows/wineprefix wineserver -k 2>/dev/null || true
+}
+results=$(mktemp)
+trap 'cleanup; rm -f "$results" "$results.round"' EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
+for round in $(seq "$rounds"); do
+  load=idle
+  if ((round % 2 == 0)); then
+    load="a busy process on each of $(nproc) cores"
+    for _ in $(seq "$(nproc)"); do
+      bash -c 'while :; do :; done' &
+      busy+=($!)
+    done
+  fi
+  echo "=== round $round of $rounds, $load"
+  for tree in "${trees[@]}"; do
+    # One line per test: "NAME Passed" or "NAME Failed" (or Timeout, ...).
+    ctest --test-dir "$tree" -L window-system --output-on-failure 2>&1 |
+      tee "$results.round" |
+      sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) \.+ *(\*\*\*)?([A-Za-z]+).*/\1 \3/p' \
+        >>"$results" || true
+    grep -E '^ *[0-9]+/[0-9]+ Test ' "$results.round" | grep -v ' Passed ' || true
+  done
+  stop_load
+done
+echo "=== failures out of runs, per test, over $rounds rounds"
+awk '{runs[$1]++; if ($2 != "Passed") failed[$1]++}
+     END {for (t in runs) printf "%-60s %d/%d\n", t, failed[t], runs[t]}' \
+  "$results" | sort
+total=$(wc -l <"$results")
+failed=$(grep -vc ' Passed$' "$results" || true)
+echo "soak: $failed failed of $total runs"
+[[ $total -gt 0 && $failed -eq 0 ]]
