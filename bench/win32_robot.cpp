@@ -69,37 +69,36 @@ Game Play(bool jump, std::mt19937& random) {
   });
   ShowWindow(form->Handle(), SW_SHOW);
   SetForegroundWindow(form->Handle());
-  // Time for the robot to find the new window on the X server.
+  // Time for the robot to find the new window on the X server; TIME ticks
+  // all the while, so the loop wakes.
   const DWORD shown = GetTickCount();
-  MSG message{};
-  while (GetTickCount() - shown < 400) {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  }
+  zapwit::RunMessageLoop(*form,
+                         {[&] { return GetTickCount() - shown < 400; }, {}});
   if (jump) {
     form->JUMP_Click();
   } else {
     form->LIGHT_Click();
   }
   const DWORD started = GetTickCount();
-  while (phase != Phase::kDone && GetTickCount() - started < 15000 &&
-         GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (message.message == WM_KEYDOWN && phase == Phase::kWaitKey) {
-      game.arrived = Counter100ns();
-      phase = Phase::kWaitScore;
-    }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-    if (phase == Phase::kWaitScore) {
-      for (const std::string& line : form->Lines().Lines()) {
-        if (std::sscanf(line.c_str(), "Your score is %d", &game.score) == 1) {
-          phase = Phase::kDone;
-        }
-      }
-    }
-  }
+  zapwit::RunMessageLoop(
+      *form, {[&] {
+                if (phase == Phase::kWaitScore) {
+                  for (const std::string& line : form->Lines().Lines()) {
+                    if (std::sscanf(line.c_str(), "Your score is %d",
+                                    &game.score) == 1) {
+                      phase = Phase::kDone;
+                    }
+                  }
+                }
+                return phase != Phase::kDone &&
+                       GetTickCount() - started < 15000;
+              },
+              [&](const MSG& message) {
+                if (message.message == WM_KEYDOWN && phase == Phase::kWaitKey) {
+                  game.arrived = Counter100ns();
+                  phase = Phase::kWaitScore;
+                }
+              }});
   game.done = phase == Phase::kDone && game.key != 0;
   return game;
 }

@@ -31,6 +31,14 @@ case "${1:-}" in
   *) echo "usage: $0 play|test|bench|windows" >&2; exit 2 ;;
 esac
 
+# 32-bit Windows runs under Debian's 32-bit Wine, where this kernel runs
+# 32-bit programs at all; where it does not, the 32-bit tests say skipped.
+i386=false
+if [[ " ${wanted[*]} " == *" wine64 "* ]] && "$(dirname "$0")/i386-probe.sh"; then
+  i386=true
+  wanted+=(wine32:i386)
+fi
+
 missing=()
 for package in "${wanted[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
@@ -42,5 +50,8 @@ sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+if $i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq "${missing[@]}" </dev/null

@@ -32,6 +32,25 @@ TEST(TickSchedule, WaitsAreRoundedUpSoTheTimerNeverFiresEarly) {
   }
 }
 
+// The waitable timer is armed for the exact time left, never rounded: a
+// whole-millisecond wait would make every tick up to 1 ms late.
+TEST(TickSchedule, ExactTimeToTheDeadlineForFinerTimers) {
+  using std::chrono::nanoseconds;
+  const struct {
+    nanoseconds at;
+    nanoseconds left;
+  } cases[] = {
+      {nanoseconds(0), nanoseconds(15'625'000)},
+      {nanoseconds(15'624'999), nanoseconds(1)},
+      {nanoseconds(15'625'000), nanoseconds(0)},  // due now
+      {nanoseconds(20'000'000), nanoseconds(0)},  // late: never negative
+  };
+  for (const auto& c : cases) {
+    const TickSchedule schedule(kTickPeriod, kStart);
+    EXPECT_EQ(schedule.TimeTo(kStart + c.at), c.left) << c.at.count();
+  }
+}
+
 // A late firing does not push later deadlines back: a short stall is made
 // up tick by tick, a long one is dropped rather than replayed in a burst.
 TEST(TickSchedule, CatchesUpShortStallsAndDropsLongOnes) {

@@ -10,6 +10,11 @@ std::chrono::milliseconds TickSchedule::WaitFrom(TimePoint now) const {
   return std::chrono::ceil<std::chrono::milliseconds>(deadline_ - now);
 }
 
+std::chrono::nanoseconds TickSchedule::TimeTo(TimePoint now) const {
+  if (now >= deadline_) return std::chrono::nanoseconds{0};
+  return deadline_ - now;
+}
+
 bool TickSchedule::Fire(TimePoint now) {
   if (now < deadline_) return false;
   if (now - deadline_ > kMaxCatchUpTicks * period_) {

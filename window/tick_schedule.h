@@ -29,6 +29,10 @@ class TickSchedule {
   // the deadline has passed.
   std::chrono::milliseconds WaitFrom(TimePoint now) const;
 
+  // The exact time from `now` to the next deadline; 0 when it has passed.
+  // For timers finer than a millisecond.
+  std::chrono::nanoseconds TimeTo(TimePoint now) const;
+
   // The timer fired at `now`. True if a tick is due, and the deadline moves
   // on by one period (or, far behind, restarts from `now`).
   bool Fire(TimePoint now);

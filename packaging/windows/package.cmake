@@ -1,12 +1,18 @@
-# The Windows packages: a portable zip for each architecture and, for
-# x86-64, an NSIS installer. Both hold ZAPWIT.exe and the licence.
+# The Windows packages: for each architecture a portable zip and an NSIS
+# installer, both holding ZAPWIT.exe and the licence. The 64-bit installer
+# installs into the 64-bit Program Files and registry; the 32-bit one into
+# the 32-bit ones, which on 32-bit Windows are the only ones there are.
+set(CPACK_GENERATOR ZIP NSIS)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(zapwit_arch win64)
-  set(CPACK_GENERATOR ZIP NSIS)
+  set(CPACK_ZAPWIT_NSIS_TARGET amd64-unicode)
+  set(CPACK_ZAPWIT_PROGRAM_FILES "$PROGRAMFILES64")
+  set(CPACK_ZAPWIT_REGISTRY_VIEW 64)
 else()
-  # A 32-bit installer could not be tried here; the zip is the 32-bit package.
   set(zapwit_arch win32)
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_ZAPWIT_NSIS_TARGET x86-unicode)
+  set(CPACK_ZAPWIT_PROGRAM_FILES "$PROGRAMFILES")
+  set(CPACK_ZAPWIT_REGISTRY_VIEW 32)
 endif()
 
 install(TARGETS zapwit RUNTIME DESTINATION .)

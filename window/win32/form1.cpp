@@ -60,6 +60,35 @@ using SetCoalescableTimerFn = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT,
                                                 TIMERPROC, ULONG);
 constexpr ULONG kNoCoalescing = 0xFFFFFFFF;  // TIMERV_NO_COALESCING
 
+// Windows 10 1803 and later; older Windows refuse the flag, and mingw's
+// headers lack it.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+// Windows 11 stops honouring timeBeginPeriod for a process whose windows
+// are all hidden, minimized or covered, unless the process opts out; the
+// call is Windows 8's, looked up at run time. A failure leaves Windows'
+// default, which is all there is before Windows 11.
+void KeepTimerResolutionWhenHidden() {
+  using SetProcessInformationFn =
+      BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
+  HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  FARPROC address =
+      kernel32 ? GetProcAddress(kernel32, "SetProcessInformation") : nullptr;
+  const auto set_information = reinterpret_cast<SetProcessInformationFn>(
+      reinterpret_cast<void (*)()>(address));
+  if (set_information == nullptr) return;
+  PROCESS_POWER_THROTTLING_STATE state{};
+  state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+  // In ControlMask and not in StateMask: the process takes charge of the
+  // setting and turns the throttling off.
+  state.ControlMask = PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION;
+  state.StateMask = 0;
+  set_information(GetCurrentProcess(), ProcessPowerThrottling, &state,
+                  sizeof(state));
+}
+
 int SystemDpi() {
   HDC screen = GetDC(nullptr);
   const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
@@ -124,13 +153,15 @@ Form1::Sources WithLocalClock(Form1::Sources sources) {
 
 }  // namespace
 
-Form1::Form1(HINSTANCE instance, Sources sources)
+Form1::Form1(HINSTANCE instance, Sources sources, TimerChoice timer)
     : instance_(instance),
       sources_(WithLocalClock(std::move(sources))),
       engine_(*this, sources_.clock,
-              sources_.rng ? sources_.rng : [this] { return rng_.Next(); }) {}
+              sources_.rng ? sources_.rng : [this] { return rng_.Next(); }),
+      timer_choice_(timer) {}
 
-std::unique_ptr<Form1> Form1::Create(HINSTANCE instance, Sources sources) {
+std::unique_ptr<Form1> Form1::Create(HINSTANCE instance, Sources sources,
+                                     TimerChoice timer) {
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
   window_class.lpfnWndProc = &Form1::WindowProc;
@@ -149,7 +180,7 @@ std::unique_ptr<Form1> Form1::Create(HINSTANCE instance, Sources sources) {
     return nullptr;
   }
 
-  std::unique_ptr<Form1> form(new Form1(instance, std::move(sources)));
+  std::unique_ptr<Form1> form(new Form1(instance, std::move(sources), timer));
   const std::wstring caption = Widen(kFormCaption);
   // Created at its size for the system DPI; WM_CREATE corrects it if the
   // monitor it lands on has another. WM_NCCREATE stores the form in the
@@ -168,6 +199,7 @@ Form1::~Form1() {
   DeleteFont(font_);
   ReleaseBoxBrush();
   if (timer_period_set_) timeEndPeriod(kTimerResolutionMs);
+  if (tick_timer_ != nullptr) CloseHandle(tick_timer_);
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
@@ -220,8 +252,17 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
+    case WM_ENTERSIZEMOVE:
+    case WM_ENTERMENULOOP:
+      OnModalLoop(true);
+      return 0;
+    case WM_EXITSIZEMOVE:
+    case WM_EXITMENULOOP:
+      OnModalLoop(false);
+      return 0;
     case WM_DESTROY:
       KillTimer(hwnd_, kTimeId);
+      if (tick_timer_ != nullptr) CancelWaitableTimer(tick_timer_);
       PostQuitMessage(0);
       return 0;
     default:
@@ -255,20 +296,59 @@ void Form1::Form_Load() {
   rng_.Seed(sources_.clock());
   saved_focus_ = buttons_[0];
   SetFocus(buttons_[0]);
-  // TIME asks Windows for its finest timer, 1 ms; the pace itself comes
-  // from the deadline schedule.
+  // TIME asks Windows for its finest timer, 1 ms, and keeps it while the
+  // window is hidden; the pace itself comes from the deadline schedule.
   timer_period_set_ = timeBeginPeriod(kTimerResolutionMs) == TIMERR_NOERROR;
+  KeepTimerResolutionWhenHidden();
+  // A high-resolution waitable timer wakes within about half a millisecond
+  // of its due time whatever the system timer's resolution; window timers
+  // fire only on the system clock's interrupt, every 15.6 ms where the
+  // resolution is not honoured. Windows before 10 1803 refuse the flag.
+  if (timer_choice_ == TimerChoice::kBest) {
+    tick_timer_ = CreateWaitableTimerExW(nullptr, nullptr,
+                                         CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                         TIMER_ALL_ACCESS);
+  }
   const auto now = std::chrono::steady_clock::now();
   schedule_.emplace(kTickPeriod, now);
   ArmTimer();
 }
 
+const char* Form1::TimerName() const {
+  return tick_timer_ != nullptr ? "high-resolution waitable timer"
+                                : "window timer (SetTimer)";
+}
+
+void Form1::OnModalLoop(bool entered) {
+  modal_loops_ = std::max(0, modal_loops_ + (entered ? 1 : -1));
+  if (tick_timer_ == nullptr) return;  // the window timer runs throughout
+  if (modal_loops_ == 0) KillTimer(hwnd_, kTimeId);
+  ArmTimer();
+}
+
 void Form1::ArmTimer() {
-  // Re-armed for the whole milliseconds left to the next deadline, so a
-  // late firing never shifts later ones. Windows raises anything below
-  // 10 ms to 10 ms, which only a firing already late by a third of a
-  // period ever asks for.
-  const auto wait = schedule_->WaitFrom(std::chrono::steady_clock::now());
+  // The deadlines are on steady_clock, which is the performance counter
+  // here; each wait is what is left to the next one, so a late firing
+  // never shifts later ones.
+  const auto now = std::chrono::steady_clock::now();
+  if (tick_timer_ != nullptr && modal_loops_ == 0) {
+    // Relative, in 100 ns units: an absolute due time would be on the
+    // wall clock, which the player may set. A due time of 0 would mean
+    // "absolute"; one unit means now.
+    LARGE_INTEGER due{};
+    due.QuadPart = -std::max<std::int64_t>(
+        std::chrono::duration_cast<
+            std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>>(
+            schedule_->TimeTo(now))
+            .count(),
+        1);
+    SetWaitableTimer(tick_timer_, &due, 0, nullptr, nullptr, FALSE);
+    return;
+  }
+  // A window timer, re-armed for the whole milliseconds left to the next
+  // deadline. Windows raises anything below 10 ms to 10 ms, which only a
+  // firing already late by a third of a period ever asks for.
+  const auto wait = schedule_->WaitFrom(now);
   const auto ms = static_cast<UINT>(std::max<std::int64_t>(wait.count(), 1));
   static const auto coalescable =
       User32Function<SetCoalescableTimerFn>("SetCoalescableTimer");
@@ -475,14 +555,41 @@ int RunGame(HINSTANCE instance, int show) {
   ShowWindow(form->Handle(), show);
   UpdateWindow(form->Handle());
 
+  return RunMessageLoop(*form);
+}
+
+int RunMessageLoop(Form1& form, const LoopHooks& hooks) {
+  const auto stopped = [&hooks] {
+    return hooks.keep_going && !hooks.keep_going();
+  };
+  const auto tick_if_due = [&form] {
+    HANDLE timer = form.TickTimer();
+    if (timer != nullptr && WaitForSingleObject(timer, 0) == WAIT_OBJECT_0) {
+      form.OnTickTimer();
+    }
+  };
   MSG message{};
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // The dialog manager gives Tab and Space on the buttons.
-    if (IsDialogMessageW(form->Handle(), &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+  while (!stopped()) {
+    HANDLE timer = form.TickTimer();
+    const DWORD handles = timer != nullptr ? 1 : 0;
+    // MWMO_INPUTAVAILABLE: input already in the queue wakes it too.
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(handles, handles != 0 ? &timer : nullptr,
+                                    INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (handles != 0 && woke == WAIT_OBJECT_0) form.OnTickTimer();
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      if (hooks.on_message) hooks.on_message(message);
+      // The dialog manager gives Tab and Space on the buttons.
+      if (!IsDialogMessageW(form.Handle(), &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+      tick_if_due();
+      if (stopped()) return -1;
+    }
   }
-  return static_cast<int>(message.wParam);
+  return -1;
 }
 
 }  // namespace zapwit

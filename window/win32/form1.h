@@ -32,10 +32,17 @@ class Form1 final : public Display {
     std::function<float()> rng;
   };
 
+  // What waits for TIME's deadlines. The best is a high-resolution
+  // waitable timer (Windows 10 1803 and later), or where Windows has none,
+  // a window timer re-armed for each deadline; the benchmarks can ask for
+  // the window timer to measure the two against each other.
+  enum class TimerChoice { kBest, kWindowTimer };
+
   // Registers the window class, creates the window and its controls at the
   // DPI of the monitor it lands on, and runs Form_Load. The window is not
   // shown yet. Returns nothing if Windows refuses to create it.
-  static std::unique_ptr<Form1> Create(HINSTANCE instance, Sources sources);
+  static std::unique_ptr<Form1> Create(HINSTANCE instance, Sources sources,
+                                       TimerChoice timer = TimerChoice::kBest);
   ~Form1() override;
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
@@ -66,8 +73,17 @@ class Form1 final : public Display {
   // Tells `probe` of every firing of TIME, as on Linux.
   void SetTimerProbe(TickProbe probe) { timer_probe_ = std::move(probe); }
 
+  // TIME's high-resolution waitable timer, for the message loop to wait
+  // on beside the messages; null while a window timer paces TIME (where
+  // Windows has no high-resolution timer, or asked for).
+  HANDLE TickTimer() const { return tick_timer_; }
+  // The message loop saw TickTimer() signalled.
+  void OnTickTimer() { OnTimerFired(); }
+  // Which timer paces TIME, in words, for the benchmarks' output.
+  const char* TimerName() const;
+
  private:
-  Form1(HINSTANCE instance, Sources sources);
+  Form1(HINSTANCE instance, Sources sources, TimerChoice timer);
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam,
                                      LPARAM lparam);
@@ -83,6 +99,7 @@ class Form1 final : public Display {
   void LayOut();
   void ResizeToClientArea(int left, int top);
   void ArmTimer();
+  void OnModalLoop(bool entered);
   void MoveBox();
   void ReleaseBoxBrush();
 
@@ -104,11 +121,32 @@ class Form1 final : public Display {
   ColorWord box_color_ = 0;
   int box_left_ = 0, box_top_ = 0;  // twips
   bool timer_period_set_ = false;
+  TimerChoice timer_choice_;
+  HANDLE tick_timer_ = nullptr;  // ours to close
+  // Inside Windows' own modal loops (a drag by the title bar, a menu),
+  // which never return to the game's loop, a window timer paces TIME.
+  int modal_loops_ = 0;
 
   std::optional<TickSchedule> schedule_;
   TickProbe timer_probe_;
   PrintedLines lines_;
 };
+
+// What a message loop's caller may add: `keep_going` is asked after every
+// event and ends the loop when it says no; `on_message` sees every message
+// before it is dispatched.
+struct LoopHooks {
+  std::function<bool()> keep_going;
+  std::function<void(const MSG&)> on_message;
+};
+
+// The game's message loop: waits for a message or for TIME's timer,
+// whichever comes first; runs TIME_Timer when the timer is due, also
+// between the messages of a long queue, so a tick never waits behind input
+// or paint and input never waits behind ticks; gives Tab and Space on the
+// buttons through the dialog manager. Returns WM_QUIT's exit code, or -1
+// when `hooks.keep_going` ended it.
+int RunMessageLoop(Form1& form, const LoopHooks& hooks = {});
 
 // Runs the game: creates the window, shows it and pumps messages until it
 // is closed. Returns the exit status: 0 when the player closed the window,
