@@ -66,7 +66,7 @@ lag_rows() {  # lag_rows FILE LABEL
 }
 
 echo "Windows build under Wine on Xvfb"
-bench/wine.sh "$seconds" "$runs" $((games / 4)) build-bench/bench/robot_bench \
+bench/wine/wine.sh "$seconds" "$runs" $((games / 4)) build-bench/bench/robot_bench \
   >"$out/wine.md"
 
 mkdir -p docs

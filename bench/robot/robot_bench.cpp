@@ -47,7 +47,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/robot_x11.h"
+#include "bench/robot/robot_x11.h"
 #include "bench/stats.h"
 #include "bench/watching_app.h"
 #include "engine/score.h"

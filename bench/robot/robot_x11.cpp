@@ -1,4 +1,4 @@
-#include "bench/robot_x11.h"
+#include "bench/robot/robot_x11.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
