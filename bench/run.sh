@@ -129,5 +129,14 @@ mkdir -p docs
   echo "## Windows build under Wine (Xvfb)"
   echo
   cat "$out/wine.md"
+  echo
+  echo "## Windows' timer rules, modelled"
+  echo
+  echo "A model, not a measurement: \`bench/timer_model/windows_timer_model.cpp\`"
+  echo "drives the game's real \`TickSchedule\` and the Windows front-end's two"
+  echo "ways of arming TIME through a simulated clock and message queue, under"
+  echo "these rules:"
+  echo
+  build-bench/bench/windows_timer_model
 } >docs/performance.md
 echo "wrote docs/performance.md"

@@ -9,12 +9,15 @@
 // the go signal and the key, ARRIVED at the key message's arrival in the
 // message loop, all in units of 100 ns. Under Wine the performance counter
 // is the host's CLOCK_MONOTONIC_RAW, which the robot reads too.
-//   win32_robot.exe GAMES
+//   win32_robot.exe GAMES [--window-timer]
+// --window-timer paces TIME with the window timer that Windows without a
+// high-resolution waitable timer gets.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -41,7 +44,7 @@ struct Game {
   bool done = false;
 };
 
-Game Play(bool jump, std::mt19937& random) {
+Game Play(bool jump, zapwit::Form1::TimerChoice timer, std::mt19937& random) {
   Game game;
   enum class Phase { kWaitGo, kWaitKey, kWaitScore, kDone } phase =
       Phase::kWaitGo;
@@ -59,7 +62,7 @@ Game Play(bool jump, std::mt19937& random) {
                                   static_cast<double>(last_read - origin) / 1e7);
       },
       [&] { return low(random); }};
-  auto form = zapwit::Form1::Create(GetModuleHandleW(nullptr), sources);
+  auto form = zapwit::Form1::Create(GetModuleHandleW(nullptr), sources, timer);
   if (!form) return game;
   form->SetTimerProbe([&](auto, auto, bool ticked) {
     if (ticked && phase == Phase::kWaitGo && form->Engine().State().GoTime != 0) {
@@ -106,15 +109,19 @@ Game Play(bool jump, std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int games = argc == 2 ? std::atoi(argv[1]) : 0;
-  if (games <= 0) {
-    std::fprintf(stderr, "usage: %s GAMES\n", argv[0]);
+  const int games = argc >= 2 ? std::atoi(argv[1]) : 0;
+  const bool window_timer =
+      argc == 3 && std::strcmp(argv[2], "--window-timer") == 0;
+  if (games <= 0 || argc > 3 || (argc == 3 && !window_timer)) {
+    std::fprintf(stderr, "usage: %s GAMES [--window-timer]\n", argv[0]);
     return 2;
   }
+  const auto timer = window_timer ? zapwit::Form1::TimerChoice::kWindowTimer
+                                  : zapwit::Form1::TimerChoice::kBest;
   std::mt19937 random(1208);
   for (int i = 0; i < games; ++i) {
     const bool jump = i % 2 == 1;
-    const Game game = Play(jump, random);
+    const Game game = Play(jump, timer, random);
     std::printf("game %d %s %lld %lld %lld %d %s\n", i,
                 jump ? "JUMP" : "LIGHT", static_cast<long long>(game.go),
                 static_cast<long long>(game.key),

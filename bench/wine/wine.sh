@@ -199,13 +199,17 @@ if ((games > 0)); then
   echo "engine's clock is at noon here."
   for arch in "${arches[@]}"; do
     for load in idle busy; do
-      echo
-      echo "#### $arch, $([[ $load == idle ]] && echo idle || echo "a busy process on each core")"
-      echo
-      [[ $load == busy ]] && load_on
-      WINEPREFIX=${prefix[$arch]} "${xvfb[@]}" "$robot" --external "${wine[$arch]}" \
-        "$out/bench-$arch/bench/win32_robot.exe" "$games" 2>/dev/null || true
-      load_off
+      for timer in waitable window; do
+        option=()
+        [[ $timer == window ]] && option=(--window-timer)
+        echo
+        echo "#### $arch, $([[ $load == idle ]] && echo idle || echo "a busy process on each core"), TIME on the $timer timer"
+        echo
+        [[ $load == busy ]] && load_on
+        WINEPREFIX=${prefix[$arch]} "${xvfb[@]}" "$robot" --external "${wine[$arch]}" \
+          "$out/bench-$arch/bench/win32_robot.exe" "$games" "${option[@]}" 2>/dev/null || true
+        load_off
+      done
     done
   done
   echo
