@@ -23,12 +23,24 @@ test+=("${windows[@]}")
 
 bench=("${play[@]}" libbenchmark-dev xvfb xauth libx11-dev libxtst-dev libxdamage-dev)
 
+# The Debian source package, its checks and the clean-room build (the
+# package's own Build-Depends come from debian/control, through
+# mk-build-deps).
+debian=(dpkg-dev devscripts equivs lintian autopkgtest mmdebstrap
+  desktop-file-utils appstream man-db binutils
+  g++ cmake ninja-build libgtest-dev libx11-dev libxtst-dev xvfb)
+# Two builds of everything, compared: reprotest with what its variations
+# need (faketime for the time, disorderfs for the file order).
+reproducible=("${windows[@]}" reprotest diffoscope-minimal faketime disorderfs)
+
 case "${1:-}" in
   play) wanted=("${play[@]}") ;;
   test) wanted=("${test[@]}") ;;
   bench) wanted=("${bench[@]}") ;;
   windows) wanted=("${windows[@]}") ;;
-  *) echo "usage: $0 play|test|bench|windows" >&2; exit 2 ;;
+  debian) wanted=("${debian[@]}") ;;
+  reproducible) wanted=("${reproducible[@]}") ;;
+  *) echo "usage: $0 play|test|bench|windows|debian|reproducible" >&2; exit 2 ;;
 esac
 
 # 32-bit Windows runs under Debian's 32-bit Wine, where this kernel runs

@@ -1,19 +1,17 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a configured build tree and checks it as a
-# packager would: control fields, file list, desktop entry and AppStream
-# metainfo, lintian, the manual page and the copyright file, and that the
-# packaged game runs and exits 0 on an X server.
-# Usage: deb_package_test.sh BUILD_DIR XVFB_SMOKE
+# Checks the binary package that dpkg-buildpackage made as a packager
+# would: control fields, file list, desktop entry and AppStream metainfo,
+# the manual page and the copyright file, the hardening in the binary, and
+# that the packaged game plays and exits 0 on an X server with its WM_CLASS
+# matching the menu entry. (lintian runs on the whole upload in
+# scripts/debian.sh.)
+# Usage: deb_check.sh ZAPWIT.deb XVFB_SMOKE
 set -euo pipefail
-build=$1
+deb=$1
 smoke=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" ||
-  { cat "$work/cpack.log"; exit 1; }
-deb=$work/zapwit_1.0.0_amd64.deb
-[[ -f $deb ]] || { echo "FAIL: no $deb"; ls "$work"; exit 1; }
+[[ -f $deb ]] || { echo "FAIL: no $deb"; exit 1; }
 
 failures=0
 check() {  # check DESCRIPTION ACTUAL EXTENDED-REGEX
@@ -27,7 +25,7 @@ check() {  # check DESCRIPTION ACTUAL EXTENDED-REGEX
 field() { dpkg-deb -f "$deb" "$1"; }
 
 check "package name" "$(field Package)" '^zapwit$'
-check "version" "$(field Version)" '^1\.0\.0$'
+check "version" "$(field Version)" '^1\.0\.0-1$'
 check "architecture" "$(field Architecture)" '^amd64$'
 check "section" "$(field Section)" '^games$'
 check "maintainer" "$(field Maintainer)" '^.+ <[^ >]+@[^ >]+>$'
@@ -41,12 +39,13 @@ done
 expected=$(cat <<'LIST'
 ./usr/games/zapwit
 ./usr/share/applications/net.zapwit.zapwit.desktop
-./usr/share/doc/zapwit/changelog.gz
+./usr/share/doc/zapwit/changelog.Debian.gz
 ./usr/share/doc/zapwit/copyright
 ./usr/share/icons/hicolor/16x16/apps/zapwit.png
 ./usr/share/icons/hicolor/32x32/apps/zapwit.png
 ./usr/share/icons/hicolor/48x48/apps/zapwit.png
 ./usr/share/icons/hicolor/scalable/apps/zapwit.svg
+./usr/share/lintian/overrides/zapwit
 ./usr/share/man/man6/zapwit.6.gz
 ./usr/share/metainfo/net.zapwit.zapwit.metainfo.xml
 LIST
@@ -57,9 +56,6 @@ check "file list" "$files" "^${expected//./\\.}$"
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 
-# Debian's own checker: no error and no warning.
-if lintian --fail-on error,warning "$deb"; then echo "ok: lintian"
-else echo "FAIL: lintian"; failures=$((failures + 1)); fi
 check "machine-readable copyright" \
   "$(head -1 "$root/usr/share/doc/zapwit/copyright")" '^Format: https://www\.debian\.org/doc/packaging-manuals/copyright-format/1\.0/$'
 check "MIT licence in the metainfo" \
@@ -74,7 +70,7 @@ check "position independent" "$(readelf -h "$game" | awk '/Type:/ {print $2}')" 
 check "fortified calls" "$(readelf --dyn-syms -W "$game" | grep -c '__[a-z_]*_chk@' || true)" '^[1-9]'
 # gzip -9n: no name and no time stamp in the header.
 check "changelog compressed without a time stamp" \
-  "$(od -An -tx1 -j4 -N4 "$root/usr/share/doc/zapwit/changelog.gz" | tr -d ' ')" '^00000000$'
+  "$(od -An -tx1 -j4 -N4 "$root/usr/share/doc/zapwit/changelog.Debian.gz" | tr -d ' ')" '^00000000$'
 
 desktop=$root/usr/share/applications/net.zapwit.zapwit.desktop
 if desktop-file-validate "$desktop"; then echo "ok: desktop entry valid"
