@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds everything and runs every test:
-# the suites, the Windows builds under Wine, the libFuzzer run, static
-# analysis, and the suites again under the sanitizers.
+# the suites, the Windows builds under Wine, the Debian packages and their
+# checks, the reproducibility check, the libFuzzer run, static analysis,
+# and the suites again under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,13 @@ ctest --test-dir build --output-on-failure --repeat until-fail:2
 
 # The Windows builds: cross-built, tested under Wine, packaged.
 scripts/windows.sh
+
+# The Debian source and binary packages: built, checked, lintian,
+# autopkgtest, and built again in a clean-room chroot.
+scripts/debian.sh --clean-room
+
+# Every artefact built twice and compared, bit for bit.
+scripts/reproducible.sh
 
 # The engine under libFuzzer: a fixed-seed run from the checked-in seeds.
 fuzz/run.sh
