@@ -13,6 +13,21 @@ inline double Ms(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
+// The nearest-rank percentile `fraction` (0 gives the least, 1 the most)
+// of `sorted`, which must be sorted and not empty.
+inline double NearestRank(const std::vector<double>& sorted, double fraction) {
+  const auto index = static_cast<std::size_t>(
+      std::ceil(fraction * static_cast<double>(sorted.size())));
+  return sorted[std::min(index == 0 ? 0 : index - 1, sorted.size() - 1)];
+}
+
+// The same of unsorted values; NaN for none.
+inline double Percentile(std::vector<double> values, double fraction) {
+  if (values.empty()) return NAN;
+  std::sort(values.begin(), values.end());
+  return NearestRank(values, fraction);
+}
+
 struct Summary {
   double mean = NAN, sd = NAN, median = NAN, p99 = NAN, max = NAN;
 };
@@ -30,12 +45,8 @@ inline Summary Summarize(std::vector<double> values) {
   double squares = 0;
   for (double x : values) squares += (x - s.mean) * (x - s.mean);
   s.sd = values.size() > 1 ? std::sqrt(squares / (n - 1)) : 0;
-  auto rank = [&](double p) {
-    const auto index = static_cast<std::size_t>(std::ceil(p * n));
-    return values[std::min(index == 0 ? 0 : index - 1, values.size() - 1)];
-  };
-  s.median = rank(0.5);
-  s.p99 = rank(0.99);
+  s.median = NearestRank(values, 0.5);
+  s.p99 = NearestRank(values, 0.99);
   s.max = values.back();
   return s;
 }

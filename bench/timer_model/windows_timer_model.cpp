@@ -30,11 +30,13 @@
 #include <random>
 #include <vector>
 
+#include "bench/stats.h"
 #include "window/tick_schedule.h"
 
 namespace {
 
 using zapwit::TickSchedule;
+using zapwit::bench::Percentile;
 using Ns = std::int64_t;  // simulated time, nanoseconds from the start
 constexpr Ns kMs = 1'000'000;
 constexpr Ns kSimulated = 60'000 * kMs;
@@ -76,14 +78,6 @@ struct Figures {
   std::vector<double> lateness_ms, gap_ms;
   long dropped = 0;
 };
-
-double Percentile(std::vector<double> values, double fraction) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const auto rank = static_cast<std::size_t>(
-      std::max(1.0, fraction * static_cast<double>(values.size()) + 0.999999));
-  return values[std::min(rank, values.size()) - 1];
-}
 
 // One simulated run of the game's message loop.
 Figures Run(Design design, Ns interrupt_period, const Load& load,

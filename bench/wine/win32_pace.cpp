@@ -14,19 +14,10 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/stats.h"
 #include "window/win32/form1.h"
 
-namespace {
-
-double Percentile(std::vector<double> values, double fraction) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const auto rank = static_cast<std::size_t>(
-      std::max(1.0, fraction * static_cast<double>(values.size()) + 0.999999));
-  return values[std::min(rank, values.size()) - 1];
-}
-
-}  // namespace
+using zapwit::bench::Percentile;
 
 int main(int argc, char** argv) {
   const int seconds = argc >= 2 ? std::atoi(argv[1]) : 0;
