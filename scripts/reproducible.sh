@@ -56,7 +56,7 @@ printf '%-40s %-64s %s\n' artefact "first build" "second build"
 for artefact in "${artefacts[@]}"; do
   a=$(sha256sum <"$first/build-windows/$artefact" | cut -d' ' -f1)
   b=$(sha256sum <"$second/build-windows/$artefact" | cut -d' ' -f1)
-  printf '%-40s %s %s\n' "$(basename "$artefact")" "$a" "$b"
+  printf '%-40s %s %s\n' "$artefact" "$a" "$b"
   if [[ $a != "$b" ]]; then
     echo "DIFFERS: $artefact"
     diffoscope --text - "$first/build-windows/$artefact" \
