@@ -22,10 +22,15 @@ export SOURCE_DATE_EPOCH
 tests=true
 [[ ${1:-} == --no-tests ]] && tests=false
 
-# The X driver that plays the game, built for Linux.
-cmake -S . -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZAPWIT_QT=OFF -DZAPWIT_PACKAGE_TESTS=OFF >/dev/null
-cmake --build "$out/host" --target xvfb_smoke
+# The X driver that plays the game, built for Linux; with --no-tests only
+# the game and its packages are built.
+if $tests; then
+  cmake -S . -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZAPWIT_QT=OFF -DZAPWIT_PACKAGE_TESTS=OFF >/dev/null
+  cmake --build "$out/host" --target xvfb_smoke
+fi
+testing=(-DZAPWIT_TESTS=ON -DZAPWIT_BENCH=ON)
+$tests || testing=(-DZAPWIT_TESTS=OFF -DZAPWIT_BENCH=OFF)
 
 # Fresh Wine prefixes of the build's own, each started once: a 64-bit one,
 # and a 32-bit one (as on 32-bit Windows) where this kernel runs 32-bit
@@ -58,7 +63,7 @@ for arch in x64 x86; do
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$toolchain.cmake" \
     -DZAPWIT_HOST_SMOKE="$out/host/tests/xvfb_smoke" \
     -DZAPWIT_WINEPREFIX="${prefix[$arch]}" \
-    -DZAPWIT_PACKAGES_DIR="$out/packages" -DZAPWIT_BENCH=ON >/dev/null
+    -DZAPWIT_PACKAGES_DIR="$out/packages" "${testing[@]}" >/dev/null
   cmake --build "$out/$arch"
   # A zip entry's time is a local one: in UTC it is the same everywhere.
   (cd "$out/$arch" && TZ=UTC cpack -B "$out/$arch/cpack" >/dev/null)
