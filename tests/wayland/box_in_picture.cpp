@@ -1,15 +1,23 @@
 // Checks a picture of the whole screen, taken from a compositor, for the
-// game's window: BOX a filled red square of its size, and the four buttons
+// game's window: BOX a filled square of its size, and the four buttons
 // where the layout puts them beside it (or, once a test has started, gone).
 // Prints where BOX is.
+//
+// BOX is red at load, before any test ("shown"). Once LIGHT runs
+// ("hidden") it turns yellow and then green on the game's own ticks, which
+// go on while pictures are taken: there BOX is found by its size in any
+// colour LIGHT gives it, so no check depends on how far the game has got.
 // Usage: box_in_picture PICTURE.png [shown|hidden]
 #include <QColor>
 #include <QImage>
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <span>
 
 #include "tests/smoke/red_square.h"
+#include "window/color_rule.h"
 #include "window/form_layout.h"
 
 int main(int argc, char** argv) {
@@ -27,20 +35,37 @@ int main(int argc, char** argv) {
   const auto at = [&picture](int x, int y) {
     return static_cast<unsigned long>(picture.pixel(x, y) & 0xFFFFFF);
   };
-  const auto red = zapwit::smoke::FindRed(picture.width(), picture.height(), at);
   const zapwit::PixelRect box = zapwit::ToPixels(zapwit::kBox, dpi);
-  if (!red) {
-    std::puts("box_in_picture: no red in the picture");
+  struct Shade {
+    const char* name;
+    zapwit::ColorWord word;
+  };
+  const Shade shades[] = {{"red", zapwit::kRed},
+                          {"yellow", zapwit::kYellow},
+                          {"green", zapwit::kGreen}};
+  std::optional<zapwit::smoke::ColorArea> found;
+  for (const Shade& shade : std::span(shades).first(buttons_shown ? 1 : 3)) {
+    const zapwit::ResolvedColor c = zapwit::Resolve(shade.word);
+    const unsigned long rgb = (static_cast<unsigned long>(c.red) << 16) |
+                              (static_cast<unsigned long>(c.green) << 8) | c.blue;
+    const auto area = zapwit::smoke::FindColor(picture.width(), picture.height(), at, rgb);
+    if (!area) continue;
+    std::printf("box_in_picture: %s %dx%d at (%d,%d)%s\n", shade.name, area->width,
+                area->height, area->left, area->top, area->filled ? "" : " with holes");
+    if (area->filled && area->width == box.width && area->height == box.height) {
+      found = area;
+      break;
+    }
+  }
+  if (!found) {
+    std::puts(buttons_shown ? "box_in_picture: no BOX-sized red square"
+                            : "box_in_picture: no BOX-sized square of red, yellow or green");
     return 1;
   }
-  std::printf("box_in_picture: red %dx%d at (%d,%d)%s\n", red->width, red->height,
-              red->left, red->top, red->filled ? "" : " with holes");
-  if (!red->filled || red->width != box.width || red->height != box.height) {
-    return 1;
-  }
+  std::printf("box_in_picture: BOX at (%d,%d)\n", found->left, found->top);
   // The client area's corner, if BOX is in place; the form's colour just
   // inside its bottom-left corner.
-  const int x0 = red->left - box.left, y0 = red->top - box.top;
+  const int x0 = found->left - box.left, y0 = found->top - box.top;
   const unsigned long form =
       at(x0 + 2, y0 + zapwit::TwipsToPixels(zapwit::kClientHeight, dpi) - 11);
   int misplaced = 0;
