@@ -15,10 +15,13 @@ test=("${play[@]}"
   clang-tidy-14 cppcheck             # static analysis
 )
 
-# The Windows builds, their tests under Wine and their packages.
+# The Windows builds, their tests under Wine and their packages. Wine's own
+# fonts and the X libraries its X11 driver loads at run time are
+# recommends of Wine's, named here since recommends are not installed.
 windows=(g++ cmake ninja-build libgtest-dev xvfb xauth libx11-dev libxtst-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
-  wine64 nsis icoutils)
+  wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1
+  nsis icoutils)
 test+=("${windows[@]}")
 
 bench=("${play[@]}" libbenchmark-dev xvfb xauth libx11-dev libxtst-dev libxdamage-dev)
@@ -30,8 +33,9 @@ debian=(dpkg-dev devscripts equivs lintian autopkgtest mmdebstrap
   desktop-file-utils appstream man-db binutils
   g++ cmake ninja-build libgtest-dev libx11-dev libxtst-dev xvfb)
 # Two builds of everything, compared: reprotest with what its variations
-# need (faketime for the time, disorderfs for the file order).
-reproducible=("${windows[@]}" reprotest diffoscope-minimal faketime disorderfs)
+# need (faketime for the time, disorderfs for the file order, every locale
+# for the locales), and the small diffoscope to show a difference.
+reproducible=("${windows[@]}" reprotest diffoscope-minimal faketime disorderfs locales-all)
 
 case "${1:-}" in
   play) wanted=("${play[@]}") ;;
@@ -62,8 +66,30 @@ sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+apt=("${sudo[@]}" apt-get -o Acquire::Retries=3)
+install=("${apt[@]}" install -y -qq --no-install-recommends)
 if $i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386
 fi
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq "${missing[@]}" </dev/null
+# A mirror caught mid-sync can fail one index (it has: the i386 security
+# list, "File has unexpected size") while the rest are fine. What is needed
+# is then still installed from the lists that came; the install below
+# fails if something is really missing. Recommends are not installed: every
+# tool here works without them (the full diffoscope that reprotest
+# recommends brings R and matplotlib), and what is needed is named above.
+"${apt[@]}" update -qq || echo "deps: apt-get update failed for some lists; going on with the lists it has" >&2
+# 32-bit Wine is the one package that needs the i386 lists too. Where it
+# cannot be installed, the 32-bit Wine tests say skipped, with the reason
+# (scripts/wine32.sh), and everything else is installed as usual.
+rest=() want_wine32=false
+for package in "${missing[@]}"; do
+  if [[ $package == wine32:i386 ]]; then want_wine32=true; else rest+=("$package"); fi
+done
+if [[ ${#rest[@]} -gt 0 ]]; then
+  "${install[@]}" "${rest[@]}" </dev/null
+fi
+# With it, the 32-bit builds of the X libraries Wine loads at run time.
+if $want_wine32 && ! "${install[@]}" wine32:i386 libxrender1:i386 libxrandr2:i386 \
+  libxi6:i386 libxcursor1:i386 </dev/null; then
+  echo "deps: wine32:i386 could not be installed from these lists; the 32-bit Wine tests will be skipped" >&2
+fi
