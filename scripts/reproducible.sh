@@ -4,8 +4,10 @@
 #     that scripts/debian.sh makes, varied as listed below; it runs
 #     scripts/debian.sh first if there is none);
 #   - the Windows artefacts (ZAPWIT.exe for x64 and x86, both zips, both
-#     installers), each build from its own clone of HEAD at another path,
-#     one after the other, in other time zones, locales and umasks.
+#     installers), each build from its own clone at another path, one after
+#     the other, in other time zones, locales and umasks: the first of HEAD,
+#     the second of HEAD and a later commit that changes only the README,
+#     since the artefacts change only with the code or the release.
 # Prints the SHA-256 of every artefact from each build and exits non-zero
 # on any difference, naming what differs (diffoscope says where).
 # Usage: scripts/reproducible.sh
@@ -46,6 +48,9 @@ for clone in "$first" "$second"; do
   git clone -q --no-local "$root" "$clone"
   git -C "$clone" checkout -q "$(git rev-parse HEAD)"
 done
+echo "A line that changes nothing built." >>"$second/README.md"
+git -C "$second" -c user.name=reproducible -c user.email=reproducible@zapwit.invalid \
+  commit -q --date=now -m "README only" README.md
 (cd "$first" && umask 022 && TZ=UTC LC_ALL=C.UTF-8 \
   scripts/windows.sh --no-tests >"$work/first.log" 2>&1) ||
   { tail -30 "$work/first.log"; exit 1; }

@@ -15,9 +15,14 @@ root=$(pwd)
 out=$root/build-windows
 
 scripts/deps.sh windows
-# One time for everything the packages stamp: the last commit's, unless the
-# caller gives one.
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+# One time for everything the packages stamp, unless the caller gives one:
+# the release's, the date of the top entry of debian/changelog, which the
+# .deb takes too. A commit that leaves the code and the release alone then
+# makes the same zips and installers.
+if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
+  released=$(sed -n 's/^ -- .*>  \(.*\)$/\1/p' debian/changelog | head -n 1)
+  SOURCE_DATE_EPOCH=$(date -d "$released" +%s)
+fi
 export SOURCE_DATE_EPOCH
 tests=true
 [[ ${1:-} == --no-tests ]] && tests=false

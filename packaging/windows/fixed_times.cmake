@@ -1,5 +1,5 @@
 # Run by CPack between staging the files and packing them: every staged
-# file and folder gets the time SOURCE_DATE_EPOCH gives (the last commit's,
+# file and folder gets the time SOURCE_DATE_EPOCH gives (the release's,
 # from scripts/windows.sh) and plain permissions, so that the zips are the
 # same bytes whoever builds them, wherever and whenever.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
