@@ -15,12 +15,13 @@ test=("${play[@]}"
   clang-tidy-14 cppcheck             # static analysis
 )
 
-# The Windows builds, their tests under Wine and their packages. Wine's own
+# The Windows builds, their tests under Wine and their packages (`wine`
+# holds wineserver). Wine's own
 # fonts and the X libraries its X11 driver loads at run time are
 # recommends of Wine's, named here since recommends are not installed.
 windows=(g++ cmake ninja-build libgtest-dev xvfb xauth libx11-dev libxtst-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
-  wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1
+  wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1
   nsis icoutils)
 test+=("${windows[@]}")
 
