@@ -148,7 +148,7 @@ Game Play(Display* display, const char* wine, const char* exe, bool drag) {
 
   // The desktop, then BOX red in it: the game is drawn and ticking.
   std::optional<Window> desktop;
-  std::optional<zapwit::smoke::ColorArea> red;
+  std::optional<zapwit::smoke::RedArea> red;
   for (auto end = Clock::now() + kPatience; Clock::now() < end && !red;) {
     if (!desktop) desktop = FindByName(display, std::string(kDesktopName) +
                                                     " - Wine desktop");
