@@ -58,12 +58,6 @@ Form1::Form1(Sources sources, QWidget* parent)
 void Form1::BuildControls() {
   setObjectName("Form1");
   setWindowTitle(kFormCaption);
-  QIcon icon;
-  for (const char* file : {":/icons/zapwit-16.png", ":/icons/zapwit-32.png",
-                           ":/icons/zapwit-48.png"}) {
-    icon.addFile(file);
-  }
-  setWindowIcon(icon);
   // One size; it only grows when the desktop maximizes it.
   setFixedSize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
   // The form itself takes the keyboard only when told to, once the buttons
@@ -220,7 +214,23 @@ void Form1::resizeEvent(QResizeEvent* event) {
   }
 }
 
+void Form1::SetIcon() {
+  QIcon icon;
+  for (const char* file : {":/icons/zapwit-16.png", ":/icons/zapwit-32.png",
+                           ":/icons/zapwit-48.png"}) {
+    icon.addFile(file);
+  }
+  setWindowIcon(icon);
+}
+
 void Form1::paintEvent(QPaintEvent* event) {
+  // Decoding the icons and handing them to the window system took about
+  // 2 ms before the first frame, for something the desktop shows only
+  // around the window: they follow it instead, once this paint is flushed.
+  if (!icon_set_) {
+    icon_set_ = true;
+    QTimer::singleShot(0, this, &Form1::SetIcon);
+  }
   const std::vector<std::string>& lines = lines_.Lines();
   if (lines.empty()) return;
   QPainter painter(this);

@@ -84,6 +84,7 @@ class Form1 final : public QWidget, public Display {
 
  private:
   void BuildControls();
+  void SetIcon();
   void KeepOneSize();
   void OnTimerFired();
   QPushButton* ButtonFor(Button button) const;
@@ -101,6 +102,7 @@ class Form1 final : public QWidget, public Display {
   PrintedLines lines_;
   int line_spacing_ = 1;
   bool keeps_one_size_ = false;
+  bool icon_set_ = false;
 };
 
 }  // namespace zapwit
