@@ -1,9 +1,10 @@
 #include "display/number_text.h"
 
+#include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace zapwit {
 
@@ -16,13 +17,17 @@ std::string SignedText(int n) {
 }
 
 std::string PrintNumberText(double x) {
-  // Fixed notation with no fraction digits: a double can reach 309 digits.
+  // Fixed notation with no fraction digits, exact to the last digit: a
+  // double can reach 309 of them. (printf rather than std::to_chars: the
+  // browser build's library has no floating-point to_chars. With no
+  // fraction digits there is no decimal point, so the locale cannot show.)
   std::array<char, 400> digits{};
-  const auto result =
-      std::to_chars(digits.data(), digits.data() + digits.size(), std::fabs(x),
-                    std::chars_format::fixed, 0);
+  const int length = std::snprintf(digits.data(), digits.size(), "%.0f", std::fabs(x));
   std::string text(1, std::signbit(x) && x != 0.0 ? '-' : ' ');
-  text.append(digits.data(), result.ptr);
+  if (length > 0) {
+    text.append(digits.data(),
+                std::min(static_cast<std::size_t>(length), digits.size() - 1));
+  }
   text += ' ';
   return text;
 }
