@@ -43,6 +43,10 @@ QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench --seconds "$seconds" \
 QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench --startup 20 "$runs" "$seconds" \
   >"$out/offscreen-startup.md" 2>>"$out/offscreen.log"
 
+echo "start-up seen from the X server, against a bare Qt program"
+"${xvfb[@]}" build-bench/bench/startup_bench 40 build-bench/window/qt/zapwit \
+  build-bench/bench/bare_window >"$out/startup-outside.md" 2>>"$out/xvfb.log"
+
 # Start-up and footprint rows belong in each platform's figure table,
 # before the baselines.
 merge() {  # merge TABLE STARTUP
@@ -119,6 +123,14 @@ mkdir -p docs
   echo
   echo "### After: every stretch"
   cat "$out/robot.md"
+  echo
+  echo "## Start-up seen from the X server (Xvfb)"
+  echo
+  echo "\`bench/startup/startup_bench\` starts the game and a bare Qt program (one"
+  echo "QLabel of the game's size and caption) in turn, and times from exec to the"
+  echo "window's MapNotify and to the first damage to it, its first frame."
+  echo
+  cat "$out/startup-outside.md"
   echo
   echo "## Engine cost per call (Google Benchmark)"
   echo
