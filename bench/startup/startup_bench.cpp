@@ -11,7 +11,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 #include <poll.h>
-#include <signal.h>
+#include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,8 +25,6 @@
 #include <vector>
 
 #include "bench/stats.h"
-
-extern char** environ;
 
 namespace {
 

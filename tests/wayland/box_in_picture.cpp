@@ -21,16 +21,12 @@
 
 namespace {
 
-struct Corner {
-  int x, y;
-};
-
-// The top-left corner of a filled rectangle of exactly `width` by `height`
+// A filled rectangle of exactly `width` by `height`
 // pixels of the colour `rgb` (0xRRGGBB), wherever it is: other pixels of
 // that colour elsewhere on the screen (the compositor's own icons have
 // some) do not hide it.
 template <typename At>
-std::optional<Corner> FindSquare(int screen_width, int screen_height, At at,
+std::optional<zapwit::PixelRect> FindSquare(int screen_width, int screen_height, At at,
                                  unsigned long rgb, int width, int height) {
   const auto is = [&](int x, int y) {
     return x >= 0 && y >= 0 && x < screen_width && y < screen_height && at(x, y) == rgb;
@@ -42,7 +38,7 @@ std::optional<Corner> FindSquare(int screen_width, int screen_height, At at,
       for (int dy = 0; filled && dy < height; ++dy) {
         for (int dx = 0; filled && dx < width; ++dx) filled = is(x + dx, y + dy);
       }
-      if (filled) return Corner{x, y};
+      if (filled) return zapwit::PixelRect{x, y, width, height};
     }
   }
   return std::nullopt;
@@ -73,7 +69,7 @@ int main(int argc, char** argv) {
   const Shade shades[] = {{"red", zapwit::kRed},
                           {"yellow", zapwit::kYellow},
                           {"green", zapwit::kGreen}};
-  std::optional<Corner> found;
+  std::optional<zapwit::PixelRect> found;
   for (const Shade& shade : std::span(shades).first(buttons_shown ? 1 : 3)) {
     const zapwit::ResolvedColor c = zapwit::Resolve(shade.word);
     const unsigned long rgb = (static_cast<unsigned long>(c.red) << 16) |
@@ -89,10 +85,10 @@ int main(int argc, char** argv) {
                             : "box_in_picture: no BOX-sized square of red, yellow or green");
     return 1;
   }
-  std::printf("box_in_picture: BOX at (%d,%d)\n", found->x, found->y);
+  std::printf("box_in_picture: BOX at (%d,%d)\n", found->left, found->top);
   // The client area's corner, if BOX is in place; the form's colour just
   // inside its bottom-left corner.
-  const int x0 = found->x - box.left, y0 = found->y - box.top;
+  const int x0 = found->left - box.left, y0 = found->top - box.top;
   const unsigned long form =
       at(x0 + 2, y0 + zapwit::TwipsToPixels(zapwit::kClientHeight, dpi) - 11);
   int misplaced = 0;

@@ -104,6 +104,10 @@ void Form1::BuildControls() {
   line_spacing_ = std::max(1, QFontMetrics(font()).lineSpacing());
   lines_.SetMaxRows(PrintedLines::VisibleRows(height(), line_spacing_));
 
+  icon_timer_ = new QTimer(this);
+  icon_timer_->setSingleShot(true);
+  connect(icon_timer_, &QTimer::timeout, this, &Form1::SetIcon);
+
   time_ = new QTimer(this);
   time_->setObjectName("TIME");
   time_->setSingleShot(true);
@@ -229,7 +233,7 @@ void Form1::paintEvent(QPaintEvent* event) {
   // around the window: they follow it instead, once this paint is flushed.
   if (!icon_set_) {
     icon_set_ = true;
-    QTimer::singleShot(0, this, &Form1::SetIcon);
+    icon_timer_->start(0);
   }
   const std::vector<std::string>& lines = lines_.Lines();
   if (lines.empty()) return;

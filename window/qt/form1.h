@@ -96,6 +96,7 @@ class Form1 final : public QWidget, public Display {
   std::array<QPushButton*, 4> buttons_{};  // LIGHT, JUMP, NUMBER, COUNTER
   QLabel* box_ = nullptr;
   QTimer* time_ = nullptr;
+  QTimer* icon_timer_ = nullptr;  // sets the icon after the first frame
   std::optional<TickSchedule> schedule_;
   TickProbe timer_probe_;
 
