@@ -18,7 +18,7 @@ bool ToLocalTime(std::time_t when, std::tm& local) {
 
 }  // namespace
 
-float Clock() {
+double TimeOfDay() {
   using std::chrono::duration;
   using std::chrono::system_clock;
   const auto now = system_clock::now();
@@ -26,10 +26,11 @@ float Clock() {
   // to_time_t may round; take the fraction from what it kept.
   const duration<double> fraction = now - system_clock::from_time_t(whole);
   std::tm local{};
-  if (!ToLocalTime(whole, local)) return 0.0f;
-  const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 +
-                         local.tm_sec + fraction.count();
-  return static_cast<float>(seconds);
+  if (!ToLocalTime(whole, local)) return 0.0;
+  return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
+         fraction.count();
 }
+
+float Clock() { return static_cast<float>(TimeOfDay()); }
 
 }  // namespace zapwit

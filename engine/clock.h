@@ -7,4 +7,8 @@ namespace zapwit {
 // to 0 at midnight.
 float Clock();
 
+// The same local time of day in double precision, for a front-end that
+// anchors a finer clock of its own to it once.
+double TimeOfDay();
+
 }  // namespace zapwit
