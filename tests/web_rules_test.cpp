@@ -1,0 +1,165 @@
+// The browser front-end's own rules, which run in the page but need none:
+// its clock on the page's time, its ticks on the animation frame, which
+// keys count, its colours and its fit to the viewport.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "display/colors.h"
+#include "engine/test_engine.h"
+#include "tests/fakes.h"
+#include "window/form_layout.h"
+#include "window/web/page_clock.h"
+#include "window/web/page_rules.h"
+
+namespace zapwit {
+namespace {
+
+// Readings go by the page's clock from one anchor to the time of day, and
+// wrap at midnight as the desktop clock does.
+TEST(PageClock, AdvancesOnPageTimeFromItsAnchorAndWrapsAtMidnight) {
+  const struct {
+    double day_seconds, anchor_ms, page_ms;
+    float reading;
+  } cases[] = {
+      {45000.25, 1000.0, 1000.0, 45000.25f},
+      {45000.25, 1000.0, 1250.0, 45000.5f},
+      {45000.0, 0.0, 3'600'000.0, 48600.0f},    // an hour later
+      {86399.5, 0.0, 1000.0, 0.5f},             // past midnight
+      {86399.5, 0.0, 86'400'000.0 + 1000, 0.5f},  // a day and a second later
+  };
+  for (const auto& c : cases) {
+    PageClock clock(c.day_seconds, c.anchor_ms);
+    EXPECT_FLOAT_EQ(clock.At(c.page_ms), c.reading) << c.day_seconds << " + " << c.page_ms;
+  }
+}
+
+TEST(PageClock, NeverReadsEarlierThanItsLastReading) {
+  PageClock clock(45000.0, 0.0);
+  EXPECT_FLOAT_EQ(clock.At(2000.0), 45002.0f);
+  EXPECT_FLOAT_EQ(clock.At(1500.0), 45002.0f);
+  EXPECT_EQ(clock.Latest(), 2000.0);
+  EXPECT_FLOAT_EQ(clock.At(2500.0), 45002.5f);
+}
+
+// A key the browser received 5 ms before the go signal's frame, handed to
+// the game after that frame's tick, is taken at the go signal's time: a
+// reaction of 0, not a reading before GoTime that the scoring would count
+// from midnight (about -8.6 million at this hour).
+TEST(PageClock, KeyStampedBeforeTheGoFrameScoresFromTheGoSignal) {
+  testing::CallLog log;
+  testing::RecordingDisplay display(log);
+  PageClock clock(80000.0, 0.0);
+  double now_ms = 0.0;
+  std::optional<double> key_ms;
+  TestEngine engine(
+      display, [&] { return clock.At(key_ms ? *key_ms : now_ms); }, [] { return 0.0f; });
+  engine.StartTest(TestMode::Jump);  // Target 5: green on the 50th tick
+  for (int tick = 1; tick <= 50; ++tick) {
+    now_ms = tick * 15.625;
+    engine.Tick();
+  }
+  ASSERT_NE(engine.State().GoTime, 0.0) << "no go signal";
+  key_ms = now_ms - 5.0;
+  engine.KeyPressed(' ');
+  ASSERT_FALSE(display.lines.empty());
+  EXPECT_EQ(display.lines.back(), "Your score is  100 , 100 is perfect.");
+  EXPECT_EQ(engine.State().Score, 100.0);
+}
+
+// The desktop's 64 ticks a second, whatever the display's frame rate: at
+// 60 Hz some frames run two ticks, at 144 Hz some none.
+TEST(FrameTicks, KeepSixtyFourTicksASecondAtAnyFrameRate) {
+  for (const double hz : {30.0, 50.0, 60.0, 75.0, 120.0, 144.0, 240.0}) {
+    FrameTicks ticks(1000.0);
+    int total = 0, most = 0;
+    const int frames = static_cast<int>(10 * hz);  // ten seconds
+    for (int frame = 1; frame <= frames; ++frame) {
+      const int due = ticks.Due(1000.0 + frame * 1000.0 / hz);
+      total += due;
+      most = std::max(most, due);
+    }
+    EXPECT_NEAR(total, 640, 1) << hz << " Hz";
+    EXPECT_EQ(most, static_cast<int>(std::ceil(64.0 / hz))) << hz << " Hz";
+  }
+}
+
+// Browsers send no frames to a hidden page. Shown again, the game goes on
+// from that moment: no burst of the ticks it missed.
+TEST(FrameTicks, RestartAfterAHiddenSpellRunsNoBurst) {
+  FrameTicks ticks(0.0);
+  EXPECT_EQ(ticks.Due(16.0), 1);
+  ticks.Restart(60'016.0);  // a minute hidden
+  EXPECT_EQ(ticks.Due(60'030.0), 0);
+  EXPECT_EQ(ticks.Due(60'032.0), 1);
+  EXPECT_EQ(ticks.Due(60'048.0), 1);
+}
+
+TEST(PageKeys, CharactersAndTheNamedFewCountModifiedKeysAreTheBrowsers) {
+  const struct {
+    PageKey key;
+    std::optional<std::int16_t> code;
+  } cases[] = {
+      {{"a"}, 'a'},
+      {{"Z"}, 'Z'},
+      {{" "}, ' '},
+      {{"7"}, '7'},
+      {{"?"}, '?'},
+      {{"Enter"}, 13},
+      {{"Backspace"}, 8},
+      {{"Escape"}, 27},
+      {{"Tab"}, 9},
+      {{"\xC3\xA9"}, 0xE9},                 // é
+      {{"\xE2\x82\xAC"}, 0x20AC},           // €
+      {{"\xF0\x9F\x98\x80"}, 0xF600},       // an emoji: its low 16 bits
+      {{"Shift"}, std::nullopt},
+      {{"ArrowUp"}, std::nullopt},
+      {{"F5"}, std::nullopt},
+      {{"Dead"}, std::nullopt},
+      {{"Unidentified"}, std::nullopt},
+      {{""}, std::nullopt},
+      {{"\xC3"}, std::nullopt},             // cut short
+      {{"r", /*ctrl=*/true}, std::nullopt},   // Ctrl+R: reload
+      {{"w", true}, std::nullopt},
+      {{"x", false, /*alt=*/true}, std::nullopt},
+      {{"l", false, false, /*meta=*/true}, std::nullopt},
+      {{"Enter", true}, std::nullopt},
+      {{"@", true, true, false, /*alt_graph=*/true}, '@'},  // AltGr as Ctrl+Alt
+      {{"\xE2\x82\xAC", false, false, false, true}, 0x20AC},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(KeyCode(c.key), c.code)
+        << "'" << c.key.key << "' ctrl " << c.key.ctrl << " alt " << c.key.alt << " meta "
+        << c.key.meta << " altgr " << c.key.alt_graph;
+  }
+}
+
+TEST(PageColors, PlainColoursAsRgbAndTheFormsColourAsButtonFace) {
+  EXPECT_EQ(CssColor(kRed), "rgb(255, 0, 0)");
+  EXPECT_EQ(CssColor(kYellow), "rgb(255, 255, 0)");
+  EXPECT_EQ(CssColor(kGreen), "rgb(0, 255, 0)");
+  EXPECT_EQ(CssColor(kButtonFace), "ButtonFace");
+}
+
+TEST(PageFit, TheWholeClientAreaScalesDownUniformlyWhereTheViewportIsSmaller) {
+  const int width = TwipsToPixels(kClientWidth), height = TwipsToPixels(kClientHeight);
+  const struct {
+    double viewport_width, viewport_height, scale;
+  } cases[] = {
+      {1024, 768, 1.0},
+      {484, 441, 1.0},
+      {360, 640, 360.0 / 484},  // a phone, upright
+      {640, 360, 360.0 / 441},  // and on its side
+      {242, 220.5, 0.5},
+      {0, 0, 1.0},              // no viewport yet
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(FitScale(c.viewport_width, c.viewport_height, width, height), c.scale)
+        << c.viewport_width << " x " << c.viewport_height;
+  }
+}
+
+}  // namespace
+}  // namespace zapwit
