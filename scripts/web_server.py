@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Serves the browser build's site folder as the page needs it.
+
+Cross-origin isolated (so performance.now() has its finest resolution),
+under the page's Content Security Policy, never cached, and WebAssembly as
+application/wasm. Prints the page's address once it accepts connections,
+then serves until stopped.
+
+Usage: web_server.py SITE_DIR [--port N] [--bind ADDR] [--quiet]
+  --port 0 takes a free port, as tests do; the address printed names it.
+  --quiet logs only failed requests.
+"""
+import argparse
+import functools
+import http.server
+import socket
+import sys
+
+# The same policy the page's <meta> element carries, for hosts that send
+# headers; the page keeps to it either way.
+POLICY = "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'"
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {
+        **http.server.SimpleHTTPRequestHandler.extensions_map,
+        ".wasm": "application/wasm",
+        ".js": "text/javascript",
+    }
+
+    def end_headers(self):
+        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
+        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
+        self.send_header("Content-Security-Policy", POLICY)
+        self.send_header("Cache-Control", "no-cache")
+        super().end_headers()
+
+    quiet = False
+
+    def log_request(self, code="-", size="-"):
+        if not self.quiet or not str(code).startswith(("2", "3")):
+            super().log_request(code, size)
+
+    def log_message(self, format, *args):  # noqa: A002 (the base class's name)
+        sys.stderr.write("web_server: %s\n" % (format % args))
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+
+class Server6(Server):
+    address_family = socket.AF_INET6
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("site")
+    parser.add_argument("--port", type=int, default=8064)
+    parser.add_argument("--bind", default="127.0.0.1")
+    parser.add_argument("--quiet", action="store_true")
+    args = parser.parse_args()
+    Handler.quiet = args.quiet
+    handler = functools.partial(Handler, directory=args.site)
+    kind = Server6 if ":" in args.bind else Server
+    with kind((args.bind, args.port), handler) as server:
+        host, port = server.server_address[:2]
+        shown = "[%s]" % host if ":" in host else host
+        print("http://%s:%d/" % (shown, port), flush=True)
+        try:
+            server.serve_forever()
+        except KeyboardInterrupt:
+            pass
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,613 @@
+// The browser build played in a real browser, as a player sees the page:
+// controls are found by their captions, lines are read as text, and every
+// wait is on what the page shows or on the page's own clock, never a fixed
+// sleep. One browser a run, named by ZAPWIT_BROWSER (chromium or firefox);
+// the page is served by scripts/web_server.py from ZAPWIT_SITE, on a free
+// port, with the headers a host should send.
+import { spawn } from 'node:child_process';
+import { readFile, mkdtemp, rm } from 'node:fs/promises';
+import { createRequire } from 'node:module';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { after, before, describe, it } from 'node:test';
+import assert from 'node:assert/strict';
+import puppeteer from 'puppeteer-core';
+
+const browserName = process.env.ZAPWIT_BROWSER ?? 'chromium';
+const site = process.env.ZAPWIT_SITE;
+const serverScript = process.env.ZAPWIT_SERVER;
+// Far above what a loaded two-core machine needs for any one step.
+const PATIENCE = 60_000;
+const TICK_MS = 1000 / 64;
+
+// Where the layout puts each control, in CSS pixels from the client
+// area's corner, as the desktop window has them in pixels.
+const CLIENT = { width: 484, height: 441 };
+const BUTTONS = [
+  { caption: 'LIGHT', left: 16, top: 16, width: 65, height: 25 },
+  { caption: 'JUMP', left: 88, top: 16, width: 65, height: 25 },
+  { caption: 'NUMBER', left: 160, top: 16, width: 73, height: 25 },
+  { caption: 'COUNTER', left: 240, top: 16, width: 73, height: 25 },
+];
+const BOX = { left: 192, top: 128, width: 67, height: 67 };
+const RED = 'rgb(255, 0, 0)';
+const YELLOW = 'rgb(255, 255, 0)';
+const GREEN = 'rgb(0, 255, 0)';
+const PROMPTS = {
+  LIGHT: 'Press any key when box is green.',
+  JUMP: 'Press any key when box is green.',
+  NUMBER: 'Press any key when an even number comes up.',
+  COUNTER: 'Press any key when counter reaches 100.',
+};
+const REMARK = 'Very poor. Were you even looking?';
+
+// The score line for `score`, as the game words it: a leading space or
+// minus, the digits, a trailing space.
+const scoreLine = (score) =>
+  `Your score is ${score < 0 ? '-' : ' '}${Math.abs(score)} , 100 is perfect.`;
+
+let server;
+let address;
+let browser;
+let profile;
+
+function startServer() {
+  return new Promise((resolve, reject) => {
+    const child = spawn('python3', [serverScript, site, '--port', '0', '--quiet'], {
+      stdio: ['ignore', 'pipe', 'inherit'],
+    });
+    child.on('error', reject);
+    child.on('exit', (code) => reject(new Error(`web_server.py exited with ${code}`)));
+    child.stdout.setEncoding('utf8');
+    let text = '';
+    child.stdout.on('data', (chunk) => {
+      text += chunk;
+      const line = text.split('\n')[0];
+      if (text.includes('\n')) resolve({ child, url: line.trim() });
+    });
+  });
+}
+
+async function launch() {
+  profile = await mkdtemp(join(tmpdir(), `zapwit-${browserName}-`));
+  if (browserName === 'firefox') {
+    return puppeteer.launch({
+      browser: 'firefox',
+      executablePath: '/usr/bin/firefox-esr',
+      headless: true,
+      userDataDir: profile,
+      protocolTimeout: PATIENCE,
+    });
+  }
+  return puppeteer.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    userDataDir: profile,
+    protocolTimeout: PATIENCE,
+    // As root Chromium needs --no-sandbox; the rest keeps it from calling
+    // out to a network this machine does not have.
+    args: [
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-quic',
+      '--no-first-run',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+    ],
+  });
+}
+
+before(async () => {
+  assert.ok(site && serverScript, 'ZAPWIT_SITE and ZAPWIT_SERVER must be set');
+  server = await startServer();
+  address = server.url;
+  browser = await launch();
+});
+
+after(async () => {
+  await browser?.close();
+  server?.child.kill();
+  if (profile) await rm(profile, { recursive: true, force: true });
+});
+
+// A fresh page load, which is a fresh run of the game, with every console
+// error, uncaught exception and policy violation collected.
+async function openGame() {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('console', (message) => {
+    if (message.type() === 'error') errors.push(`console: ${message.text()}`);
+  });
+  page.on('pageerror', (error) => errors.push(`page: ${error.message}`));
+  page.on('requestfailed', (request) => errors.push(`request failed: ${request.url()}`));
+  page.on('request', (request) => {
+    if (!request.url().startsWith(address)) errors.push(`request off the origin: ${request.url()}`);
+  });
+  await page.evaluateOnNewDocument(() => {
+    // Told in the same dispatch as the game's own listener.
+    window.zapwitHidings = 0;
+    document.addEventListener('visibilitychange', () => {
+      if (document.hidden) window.zapwitHidings += 1;
+    });
+    window.zapwitViolations = [];
+    document.addEventListener('securitypolicyviolation', (event) => {
+      window.zapwitViolations.push(`${event.violatedDirective} ${event.blockedURI}`);
+    });
+  });
+  await page.setViewport({ width: 800, height: 600 });
+  await page.goto(address, { waitUntil: 'load', timeout: PATIENCE });
+  await page.waitForFunction(() => document.documentElement.dataset.zapwit === 'loaded', {
+    timeout: PATIENCE,
+  });
+  return {
+    page,
+    async close() {
+      const violations = await page.evaluate(() => window.zapwitViolations);
+      await page.close();
+      assert.deepEqual(errors, [], 'console errors');
+      assert.deepEqual(violations, [], 'policy violations');
+    },
+  };
+}
+
+// What the page shows, read as a player reads it.
+const lines = (page) =>
+  page.evaluate(() => [...document.querySelectorAll('#form .line')].map((line) => line.textContent));
+const boxLook = (page) =>
+  page.evaluate(() => {
+    const box = document.getElementById('BOX');
+    return { color: getComputedStyle(box).backgroundColor, caption: box.textContent };
+  });
+const visibleButtons = (page) =>
+  page.evaluate(() =>
+    [...document.querySelectorAll('#form button')]
+      .filter((button) => button.getClientRects().length > 0)
+      .map((button) => button.textContent),
+  );
+const formColor = (page) =>
+  page.evaluate(() => getComputedStyle(document.getElementById('form')).backgroundColor);
+
+async function buttonCentre(page, caption) {
+  const rect = await page.evaluate((text) => {
+    const button = [...document.querySelectorAll('#form button')].find(
+      (candidate) => candidate.textContent === text,
+    );
+    const r = button.getBoundingClientRect();
+    return { x: r.x + r.width / 2, y: r.y + r.height / 2 };
+  }, caption);
+  return rect;
+}
+
+async function clickButton(page, caption) {
+  const { x, y } = await buttonCentre(page, caption);
+  await page.mouse.click(x, y);
+}
+
+const waitForLines = (page, count) =>
+  page.waitForFunction((n) => document.querySelectorAll('#form .line').length >= n, { timeout: PATIENCE }, count);
+
+// Polls `condition` (an async function) until it is true, for at most
+// PATIENCE; for a page that is hidden and has no animation frames.
+async function until(condition) {
+  const end = Date.now() + PATIENCE;
+  while (Date.now() < end) {
+    if (await condition()) return true;
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
+  return false;
+}
+
+// Waits until the page's clock has passed `ms` beyond the time it read
+// when the wait began, on its animation frames; returns the page time.
+const waitPageTime = (page, ms) =>
+  page.evaluate(
+    (span) =>
+      new Promise((resolve) => {
+        const end = performance.now() + span;
+        const frame = () => (performance.now() >= end ? resolve(performance.now()) : requestAnimationFrame(frame));
+        requestAnimationFrame(frame);
+      }),
+    ms,
+  );
+
+describe(`ZAPWIT in ${browserName}`, () => {
+  it('shows the window: title, client area, buttons in place, BOX red and empty', async () => {
+    const game = await openGame();
+    const { page } = game;
+    assert.equal(await page.title(), 'ZAPWIT TEST');
+    const layout = await page.evaluate(() => {
+      const form = document.getElementById('form').getBoundingClientRect();
+      const relative = (element) => {
+        const r = element.getBoundingClientRect();
+        return { left: r.x - form.x, top: r.y - form.y, width: r.width, height: r.height };
+      };
+      return {
+        form: { width: form.width, height: form.height },
+        buttons: [...document.querySelectorAll('#form button')].map((button) => ({
+          caption: button.textContent,
+          ...relative(button),
+        })),
+        box: relative(document.getElementById('BOX')),
+      };
+    });
+    assert.deepEqual(layout.form, CLIENT);
+    assert.deepEqual(layout.buttons, BUTTONS);
+    assert.deepEqual(layout.box, BOX);
+    assert.deepEqual(await boxLook(page), { color: RED, caption: '' });
+    assert.deepEqual(await lines(page), []);
+    await game.close();
+  });
+
+  it('scales the whole client area down to fit a small viewport, and never scrolls', async () => {
+    const game = await openGame();
+    const { page } = game;
+    for (const viewport of [
+      { width: 360, height: 640 },
+      { width: 640, height: 360 },
+      { width: 1024, height: 768 },
+    ]) {
+      await page.setViewport(viewport);
+      const scale = Math.min(1, viewport.width / CLIENT.width, viewport.height / CLIENT.height);
+      await page.waitForFunction(
+        (want) => Math.abs(document.getElementById('form').getBoundingClientRect().width - want) < 0.5,
+        { timeout: PATIENCE },
+        CLIENT.width * scale,
+      );
+      const seen = await page.evaluate(() => {
+        const form = document.getElementById('form').getBoundingClientRect();
+        const box = document.getElementById('BOX').getBoundingClientRect();
+        const scroller = document.scrollingElement;
+        return {
+          form: { x: form.x, y: form.y, width: form.width, height: form.height },
+          box: { x: box.x, y: box.y, width: box.width },
+          scrolls: scroller.scrollWidth > innerWidth || scroller.scrollHeight > innerHeight,
+        };
+      });
+      const near = (a, b) => Math.abs(a - b) < 0.5;
+      assert.ok(near(seen.form.height, CLIENT.height * scale), `${JSON.stringify(viewport)}: ${JSON.stringify(seen)}`);
+      assert.ok(near(seen.box.x, BOX.left * scale) && near(seen.box.width, BOX.width * scale));
+      assert.ok(seen.form.x === 0 && seen.form.y === 0);
+      assert.equal(seen.scrolls, false, `${JSON.stringify(viewport)} scrolls`);
+    }
+    await game.close();
+  });
+
+  it('focuses LIGHT at load; Tab moves along the buttons and Space starts the focused test', async () => {
+    const game = await openGame();
+    const { page } = game;
+    const focused = () => page.evaluate(() => document.activeElement?.textContent ?? '');
+    assert.equal(await focused(), 'LIGHT');
+    for (const caption of ['JUMP', 'NUMBER', 'COUNTER']) {
+      await page.keyboard.press('Tab');
+      assert.equal(await focused(), caption);
+    }
+    await page.keyboard.press(' ');
+    await waitForLines(page, 1);
+    assert.deepEqual(await lines(page), [PROMPTS.COUNTER]);
+    assert.deepEqual(await visibleButtons(page), []);
+    await game.close();
+  });
+
+  for (const [caption, colour] of [
+    ['LIGHT', RED],
+    ['JUMP', RED],
+    ['NUMBER', 'form'],
+    ['COUNTER', 'form'],
+  ]) {
+    it(`starts ${caption} by a click: its prompt, no button left, BOX ${colour === 'form' ? "the form's colour" : 'red'}`, async () => {
+      const game = await openGame();
+      const { page } = game;
+      await clickButton(page, caption);
+      await waitForLines(page, 1);
+      assert.deepEqual(await lines(page), [PROMPTS[caption]]);
+      assert.deepEqual(await visibleButtons(page), []);
+      const expected = colour === 'form' ? await formColor(page) : colour;
+      // Read at once: JUMP's BOX stays red until it turns green, LIGHT's
+      // until its hundredth tick, and NUMBER's and COUNTER's keep the
+      // form's colour.
+      assert.equal((await boxLook(page)).color, expected);
+      await game.close();
+    });
+  }
+
+  it('plays COUNTER: the caption falls with page time, and the score agrees with BOX', async () => {
+    const game = await openGame();
+    const { page } = game;
+    await clickButton(page, 'COUNTER');
+    await page.waitForFunction(() => document.getElementById('BOX').textContent !== '', {
+      timeout: PATIENCE,
+    });
+    const first = Number((await boxLook(page)).caption);
+    await waitPageTime(page, 200);
+    const later = Number((await boxLook(page)).caption);
+    assert.ok(later < first, `the count went from ${first} to ${later}`);
+    await page.keyboard.press('KeyA');
+    await waitForLines(page, 2);
+    const shown = Number((await boxLook(page)).caption);
+    const score = 100 - Math.abs(shown - 100);
+    const expected = [PROMPTS.COUNTER, scoreLine(score)];
+    if (score < 0) expected.push(REMARK);
+    await waitForLines(page, expected.length);
+    assert.deepEqual(await lines(page), expected);
+    // The test is over: the count stands.
+    await waitPageTime(page, 100);
+    assert.equal(Number((await boxLook(page)).caption), shown);
+    await game.close();
+  });
+
+  it('plays LIGHT: green, then a key a tick later gives a score line', async () => {
+    const game = await openGame();
+    const { page } = game;
+    await clickButton(page, 'LIGHT');
+    // The first frame that shows green, by page time.
+    const green = await page.evaluate(
+      (want, patience) =>
+        new Promise((resolve, reject) => {
+          const box = document.getElementById('BOX');
+          const end = performance.now() + patience;
+          const frame = () => {
+            if (getComputedStyle(box).backgroundColor === want) return resolve(performance.now());
+            if (performance.now() > end) return reject(new Error('BOX never turned green'));
+            requestAnimationFrame(frame);
+          };
+          requestAnimationFrame(frame);
+        }),
+      GREEN,
+      PATIENCE,
+    );
+    // A tick after the green one: a frame at least 1/64 s after the green
+    // frame, and one more, so the game's own frame has run it too.
+    await page.evaluate(
+      (since, tick) =>
+        new Promise((resolve) => {
+          const frame = () =>
+            performance.now() >= since + tick ? requestAnimationFrame(resolve) : requestAnimationFrame(frame);
+          requestAnimationFrame(frame);
+        }),
+      green,
+      TICK_MS,
+    );
+    await page.keyboard.press('KeyA');
+    await waitForLines(page, 2);
+    const [, score] = await lines(page);
+    assert.match(score, /^Your score is [ -]\d+ , 100 is perfect\.$/);
+    await game.close();
+  });
+
+  it('ends LIGHT without a score on a key before green', async () => {
+    const game = await openGame();
+    const { page } = game;
+    await clickButton(page, 'LIGHT');
+    await waitForLines(page, 1);
+    const started = await page.evaluate(() => performance.now());
+    await page.keyboard.press('KeyA');
+    // LIGHT is green by its 399th tick at the latest. Past that, a BOX that
+    // is not green shows the key ended the test before green (an ended test
+    // changes BOX no more), and no score line came of it.
+    await page.evaluate(
+      (until) =>
+        new Promise((resolve) => {
+          const frame = () => (performance.now() >= until ? resolve() : requestAnimationFrame(frame));
+          requestAnimationFrame(frame);
+        }),
+      started + 400 * TICK_MS + 100,
+    );
+    assert.notEqual((await boxLook(page)).color, GREEN);
+    assert.deepEqual(await lines(page), [PROMPTS.LIGHT]);
+    await game.close();
+  });
+
+  it('holds while the page is hidden, and goes on from where it was when shown again', async (t) => {
+    const game = await openGame();
+    const { page } = game;
+    await clickButton(page, 'COUNTER');
+    await page.waitForFunction(() => document.getElementById('BOX').textContent !== '', {
+      timeout: PATIENCE,
+    });
+    // Another tab in front hides this one, as a player switching tabs does.
+    const other = await browser.newPage();
+    await other.bringToFront();
+    const hidden = await until(() => page.evaluate(() => window.zapwitHidings > 0));
+    if (!hidden) {
+      await other.close();
+      await game.close();
+      t.skip(`${browserName} did not hide the page behind another tab`);
+      return;
+    }
+    const held = (await boxLook(page)).caption;
+    const since = await page.evaluate(() => performance.now());
+    // Hidden for ten ticks' time and more (the driver's round trips add to
+    // it). That the schedule restarts on showing is checked in the suites
+    // (FrameTicks); here, what a player sees: nothing moves while hidden,
+    // and the count goes on from where it stood.
+    assert.ok(await until(() => page.evaluate((t0) => performance.now() > t0 + 150, since)));
+    assert.equal((await boxLook(page)).caption, held, 'ticks came while hidden');
+    // The first caption after the hold, read in the first frame that shows
+    // a change: a frame runs the ticks due since the last, two at 60 Hz,
+    // more only if the frames come slower.
+    const first = page.evaluate(
+      (was) =>
+        new Promise((resolve) => {
+          const frame = () => {
+            const caption = document.getElementById('BOX').textContent;
+            if (caption !== was) resolve(caption);
+            else requestAnimationFrame(frame);
+          };
+          requestAnimationFrame(frame);
+        }),
+      held,
+    );
+    await page.bringToFront();
+    const next = Number(await first);
+    await other.close();
+    assert.ok(next >= Number(held) - 4, `a burst when shown: ${held} to ${next}`);
+    await game.close();
+  });
+
+  it('scores JUMP keyed before green from midnight, repeats the remark, and stops the lines at the bottom edge', async (t) => {
+    const game = await openGame();
+    const { page } = game;
+    const secondsToday = () =>
+      page.evaluate(() => {
+        const now = new Date();
+        return now.getHours() * 3600 + now.getMinutes() * 60 + now.getSeconds() + now.getMilliseconds() / 1000;
+      });
+    const before = await secondsToday();
+    if (before < 10 || before > 86400 - 10) {
+      t.skip('within ten seconds of local midnight');
+      await game.close();
+      return;
+    }
+    await clickButton(page, 'JUMP');
+    await waitForLines(page, 1);
+    await page.keyboard.press('KeyA');
+    await waitForLines(page, 3);
+    const afterKey = await secondsToday();
+    const [, score, remark] = await lines(page);
+    assert.equal(remark, REMARK);
+    const value = Number(score.match(/^Your score is (-\d+) , 100 is perfect\.$/)?.[1]);
+    // 100 less a point per hundredth of a second since midnight; the
+    // single-precision clock steps in up to 8 ms, and the page read the
+    // time of day before and after the key.
+    const low = Math.round(100 - 100 * afterKey) - 2;
+    const high = Math.round(100 - 100 * before) + 2;
+    assert.ok(value >= low && value <= high, `${value} not within ${low}..${high}`);
+    // Every later key repeats the remark, until the window's bottom edge.
+    for (let key = 0; key < 40; key += 1) await page.keyboard.press('KeyB');
+    await waitPageTime(page, 50);
+    const shown = await page.evaluate(() =>
+      [...document.querySelectorAll('#form .line')].map((line) => ({
+        text: line.textContent,
+        top: line.offsetTop,
+        height: line.offsetHeight,
+      })),
+    );
+    assert.ok(shown.slice(2).every((line) => line.text === REMARK));
+    const last = shown.at(-1);
+    assert.ok(last.top < CLIENT.height, `a line below the bottom edge, at ${last.top}`);
+    assert.ok(last.top + 2 * last.height > CLIENT.height, `lines stop short of the bottom, at ${last.top}`);
+    assert.ok(shown.length < 43, 'every line kept');
+    await game.close();
+  });
+
+  it('shows NUMBER only odd numbers, then one even one, sampled once a frame', async () => {
+    const game = await openGame();
+    const { page } = game;
+    await clickButton(page, 'NUMBER');
+    const seen = await page.evaluate(
+      (patience) =>
+        new Promise((resolve, reject) => {
+          const box = document.getElementById('BOX');
+          const captions = [];
+          const end = performance.now() + patience;
+          const frame = () => {
+            const caption = box.textContent;
+            if (caption !== '' && captions.at(-1) !== caption) captions.push(caption);
+            if (caption !== '' && Number(caption) % 2 === 0) return resolve(captions);
+            if (performance.now() > end) return reject(new Error(`no even number: ${captions}`));
+            requestAnimationFrame(frame);
+          };
+          requestAnimationFrame(frame);
+        }),
+      PATIENCE,
+    );
+    const numbers = seen.map(Number);
+    assert.ok(numbers.length >= 5, `only ${seen}`);
+    assert.ok(numbers.slice(0, -1).every((n) => n % 2 === 1 && n >= 1 && n <= 99), `${seen}`);
+    assert.ok(numbers.at(-1) % 2 === 0 && numbers.at(-1) <= 100, `${seen}`);
+    assert.ok(seen.every((caption) => /^ \d+$/.test(caption)), `${seen}`);
+    // It stays.
+    await waitPageTime(page, 20 * TICK_MS);
+    assert.equal((await boxLook(page)).caption, seen.at(-1));
+    await game.close();
+  });
+
+  it('ignores Shift, an arrow and an F-key, leaves a Ctrl+key to the browser, and takes Tab in a running test', async () => {
+    const game = await openGame();
+    const { page } = game;
+    await clickButton(page, 'COUNTER');
+    await waitForLines(page, 1);
+    for (const key of ['Shift', 'ArrowLeft', 'F2']) await page.keyboard.press(key);
+    await page.evaluate(() => {
+      window.zapwitCtrl = [];
+      window.addEventListener('keydown', (event) => {
+        if (event.ctrlKey) window.zapwitCtrl.push(event.defaultPrevented);
+      });
+    });
+    await page.keyboard.down('Control');
+    await page.keyboard.press('KeyB');
+    await page.keyboard.up('Control');
+    await page.waitForFunction(() => window.zapwitCtrl.length > 0, { timeout: PATIENCE });
+    assert.ok((await page.evaluate(() => window.zapwitCtrl)).every((prevented) => prevented === false));
+    // Still running: the count goes on and nothing was printed.
+    const count = Number((await boxLook(page)).caption);
+    await waitPageTime(page, 100);
+    assert.ok(Number((await boxLook(page)).caption) < count, 'the count stopped');
+    assert.deepEqual(await lines(page), [PROMPTS.COUNTER]);
+    await page.keyboard.press('Tab');
+    await waitForLines(page, 2);
+    assert.match((await lines(page))[1], /^Your score is [ -]\d+ , 100 is perfect\.$/);
+    await game.close();
+  });
+
+  it('starts a test and answers it by touch; a mouse click on the page is no key', async () => {
+    const game = await openGame();
+    const { page } = game;
+    const counter = await buttonCentre(page, 'COUNTER');
+    await page.touchscreen.tap(counter.x, counter.y);
+    await waitForLines(page, 1);
+    assert.deepEqual(await lines(page), [PROMPTS.COUNTER]);
+    await page.mouse.click(400, 400);
+    await waitPageTime(page, 100);
+    assert.equal((await lines(page)).length, 1, 'a mouse click answered');
+    await page.touchscreen.tap(400, 400);
+    await waitForLines(page, 2);
+    assert.match((await lines(page))[1], /^Your score is [ -]\d+ , 100 is perfect\.$/);
+    await game.close();
+  });
+
+  it('passes axe-core\'s WCAG 2.1 A and AA rules at load and after a score', async () => {
+    const require = createRequire(import.meta.url);
+    const axeSource = await readFile(require.resolve('axe-core/axe.min.js'), 'utf8');
+    const game = await openGame();
+    const { page } = game;
+    const check = async (when) => {
+      await page.evaluate(axeSource);
+      const result = await page.evaluate(() =>
+        window.axe.run(document, {
+          runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'] },
+        }),
+      );
+      const found = result.violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(', ')}`);
+      assert.deepEqual(found, [], `axe-core ${when}`);
+      return result.passes.length;
+    };
+    const passes = await check('at load');
+    await clickButton(page, 'COUNTER');
+    await waitForLines(page, 1);
+    await page.keyboard.press('KeyA');
+    await waitForLines(page, 2);
+    await check('after a score');
+    process.stdout.write(`# axe-core: 0 violations, ${passes} rules passed at load\n`);
+    await game.close();
+  });
+
+  it('reports its timer resolution, cross-origin isolated', async () => {
+    const game = await openGame();
+    const { page } = game;
+    const { isolated, step } = await page.evaluate(() => {
+      let finest = Infinity;
+      let last = performance.now();
+      for (let i = 0; i < 2_000_000 && finest > 0.001; i += 1) {
+        const now = performance.now();
+        if (now > last) finest = Math.min(finest, now - last);
+        last = now;
+      }
+      return { isolated: window.crossOriginIsolated, step: finest };
+    });
+    assert.equal(isolated, true, 'the server sent the isolation headers');
+    process.stdout.write(`# ${browserName}: performance.now() resolution ${(step * 1000).toFixed(1)} us\n`);
+    await game.close();
+  });
+});

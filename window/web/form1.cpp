@@ -1,0 +1,166 @@
+#include "window/web/form1.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "display/colors.h"
+#include "engine/clock.h"
+#include "window/form_layout.h"
+
+namespace zapwit {
+namespace {
+
+using emscripten::val;
+
+std::string Px(int pixels) { return std::to_string(pixels) + "px"; }
+
+void Place(val& element, const Placement& placement) {
+  const PixelRect r = ToPixels(placement);
+  val style = element["style"];
+  style.set("left", Px(r.left));
+  style.set("top", Px(r.top));
+  style.set("width", Px(r.width));
+  style.set("height", Px(r.height));
+}
+
+val Document() { return val::global("document"); }
+
+val NewElement(const char* tag, const char* class_name) {
+  val element = Document().call<val>("createElement", std::string(tag));
+  element.set("className", std::string(class_name));
+  return element;
+}
+
+}  // namespace
+
+Form1::Form1(val client_area)
+    : client_area_(std::move(client_area)),
+      lines_element_(NewElement("div", "lines")),
+      box_(NewElement("div", "box")),
+      clock_(TimeOfDay(), emscripten_get_now()),
+      ticks_(emscripten_get_now()),
+      engine_(*this, [this] { return ReadClock(); }, [this] { return rng_.Next(); }) {
+  // The printed lines lie on the surface, behind the controls. They are a
+  // log: a screen reader hears each new line, the score among them.
+  lines_element_.call<void>("setAttribute", std::string("role"), std::string("log"));
+  lines_element_.call<void>("setAttribute", std::string("aria-live"), std::string("polite"));
+  client_area_.call<void>("appendChild", lines_element_);
+  // The height of a line of text in the form's font, as the desktop takes
+  // it from the font's metrics.
+  val probe = NewElement("div", "line");
+  probe.set("textContent", std::string("ZAPWIT"));
+  lines_element_.call<void>("appendChild", probe);
+  line_height_ = std::max(1, static_cast<int>(std::ceil(probe["offsetHeight"].as<double>())));
+  probe.call<void>("remove");
+  lines_.SetMaxRows(PrintedLines::VisibleRows(TwipsToPixels(kClientHeight), line_height_));
+
+  for (const Placement& placement : kButtons) {
+    val button = NewElement("button", "start");
+    button.set("type", std::string("button"));
+    button.set("textContent", std::string(placement.caption));
+    button["dataset"].set("button", static_cast<int>(buttons_.size()));
+    Place(button, placement);
+    client_area_.call<void>("appendChild", button);
+    buttons_.push_back(button);
+  }
+  box_.set("id", std::string("BOX"));
+  Place(box_, kBox);
+  box_["style"].set("backgroundColor", CssColor(kRed));
+  client_area_.call<void>("appendChild", box_);
+  Form_Load();
+}
+
+void Form1::Form_Load() {
+  rng_.Seed(ReadClock());
+  buttons_.front().call<void>("focus");
+  ticks_.Restart(emscripten_get_now());
+}
+
+float Form1::ReadClock() {
+  return clock_.At(key_time_ ? *key_time_ : emscripten_get_now());
+}
+
+void Form1::LIGHT_Click() { engine_.StartTest(TestMode::Light); }
+void Form1::JUMP_Click() { engine_.StartTest(TestMode::Jump); }
+void Form1::NUMBER_Click() { engine_.StartTest(TestMode::Number); }
+void Form1::COUNTER_Click() { engine_.StartTest(TestMode::Counter); }
+void Form1::TIME_Timer() { engine_.Tick(); }
+void Form1::Form_KeyPress(std::int16_t key) { engine_.KeyPressed(key); }
+
+void Form1::Click(int index) {
+  using Handler = void (Form1::*)();
+  constexpr std::array<Handler, 4> kClicks = {&Form1::LIGHT_Click, &Form1::JUMP_Click,
+                                              &Form1::NUMBER_Click, &Form1::COUNTER_Click};
+  if (index < 0 || index >= static_cast<int>(kClicks.size())) return;
+  // A hidden button takes no click; the page cannot send one, but a stale
+  // event must not start a second test either.
+  if (buttons_[static_cast<std::size_t>(index)]["hidden"].as<bool>()) return;
+  (this->*kClicks[static_cast<std::size_t>(index)])();
+}
+
+bool Form1::Key(const PageKey& key, bool on_button, double time_stamp) {
+  if (on_button && (key.key == " " || key.key == "Enter" || key.key == "Tab")) return false;
+  const std::optional<std::int16_t> code = KeyCode(key);
+  if (!code) return false;
+  Answer(*code, time_stamp);
+  return true;
+}
+
+void Form1::Tap(double time_stamp) { Answer(' ', time_stamp); }
+
+void Form1::Answer(std::int16_t code, double time_stamp) {
+  key_time_ = time_stamp;
+  Form_KeyPress(code);
+  key_time_.reset();
+}
+
+void Form1::Frame() {
+  if (hidden_) return;
+  for (int due = ticks_.Due(emscripten_get_now()); due > 0; --due) TIME_Timer();
+}
+
+void Form1::Visibility(bool hidden) {
+  if (hidden_ && !hidden) ticks_.Restart(emscripten_get_now());
+  hidden_ = hidden;
+}
+
+void Form1::Fit() {
+  const val window = val::global("window");
+  const double scale =
+      FitScale(window["innerWidth"].as<double>(), window["innerHeight"].as<double>(),
+               TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
+  client_area_["style"].set("transform",
+                            scale < 1.0 ? "scale(" + std::to_string(scale) + ")" : std::string());
+}
+
+void Form1::PrintLine(const std::string& text) {
+  const std::optional<int> row = lines_.Add(text);
+  if (!row) return;
+  val line = NewElement("div", "line");
+  line.set("textContent", text);
+  line["style"].set("top", Px(*row * line_height_));
+  lines_element_.call<void>("appendChild", line);
+}
+
+void Form1::SetBoxColor(ColorWord color) {
+  box_["style"].set("backgroundColor", CssColor(color));
+}
+
+void Form1::SetBoxCaption(const std::string& text) { box_.set("textContent", text); }
+
+void Form1::SetBoxLeft(int twips) { box_["style"].set("left", Px(TwipsToPixels(twips))); }
+
+void Form1::SetBoxTop(int twips) { box_["style"].set("top", Px(TwipsToPixels(twips))); }
+
+void Form1::HideButton(Button button) {
+  const std::size_t index = ButtonIndex(button);
+  if (index >= buttons_.size()) return;
+  // A hidden element takes neither clicks nor the keyboard; the focus it
+  // had goes to the page, which then has every key.
+  buttons_[index].set("hidden", true);
+}
+
+}  // namespace zapwit
