@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, and nothing when they are all
-# there already. Usage: scripts/deps.sh play|test
+# there already.
+# Usage: scripts/deps.sh play|test|bench|windows|web|debian|reproducible
 set -euo pipefail
 
 play=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
@@ -25,6 +26,13 @@ windows=(g++ cmake ninja-build libgtest-dev xvfb xauth libx11-dev libxtst-dev
   nsis icoutils)
 test+=("${windows[@]}")
 
+# The browser build: Debian's emscripten (with its Node.js), the two
+# browsers the page is tested in, and Python for the page's server. npm
+# comes with this machine's Node.js; Debian's own Node needs its npm.
+web=(cmake ninja-build emscripten chromium firefox-esr python3 googletest)
+command -v npm >/dev/null 2>&1 || web+=(npm)
+test+=("${web[@]}")
+
 bench=("${play[@]}" libbenchmark-dev xvfb xauth libx11-dev libxtst-dev libxdamage-dev)
 
 # The Debian source package, its checks and the clean-room build (the
@@ -43,9 +51,10 @@ case "${1:-}" in
   test) wanted=("${test[@]}") ;;
   bench) wanted=("${bench[@]}") ;;
   windows) wanted=("${windows[@]}") ;;
+  web) wanted=("${web[@]}") ;;
   debian) wanted=("${debian[@]}") ;;
   reproducible) wanted=("${reproducible[@]}") ;;
-  *) echo "usage: $0 play|test|bench|windows|debian|reproducible" >&2; exit 2 ;;
+  *) echo "usage: $0 play|test|bench|windows|web|debian|reproducible" >&2; exit 2 ;;
 esac
 
 # 32-bit Windows runs under Debian's 32-bit Wine, where this kernel runs
@@ -67,7 +76,8 @@ sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt=("${sudo[@]}" apt-get -o Acquire::Retries=3)
+# Another apt at work (unattended upgrades) is waited for, not failed on.
+apt=("${sudo[@]}" apt-get -o Acquire::Retries=3 -o DPkg::Lock::Timeout=600)
 install=("${apt[@]}" install -y -qq --no-install-recommends)
 if $i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386

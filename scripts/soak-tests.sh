@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test that drives a real display server, Wine or a packaging
-# tool (CTest label window-system) ROUNDS times, every second round with a
+# Runs every test that drives a real display server, Wine, a browser or a
+# packaging tool (CTest label window-system) ROUNDS times, every second round with a
 # busy process on each core, and ends with one line per test: its failures
 # out of its runs. Exits non-zero if any run failed. A test that fails here
 # is mended, never retried until it passes.
@@ -15,7 +15,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAPWIT_BENCH=ON
 cmake --build build
 # The Windows trees, built (and tested once) if they are not there yet.
 [[ -f build-windows/x64/CTestTestfile.cmake ]] || scripts/windows.sh
-trees=(build)
+# The browser build, built if it is not there yet.
+[[ -f build-web/CTestTestfile.cmake ]] || scripts/web.sh --build-only
+trees=(build build-web)
 for arch in x64 x86; do
   [[ -f build-windows/$arch/CTestTestfile.cmake ]] && trees+=("build-windows/$arch")
 done

@@ -26,6 +26,16 @@ if [[ -f build-fuzz/compile_commands.json ]]; then
   clang-tidy-14 --quiet -p build-fuzz -header-filter="$header_filter" \
     fuzz/engine_fuzz.cpp 2>/dev/null
 fi
+# The browser front-end, as em++ compiles it: for WebAssembly, against
+# emscripten's own headers.
+if [[ -f build-web/compile_commands.json ]]; then
+  sysroot=/usr/share/emscripten/cache/sysroot
+  clang-tidy-14 --quiet -p build-web -header-filter="$header_filter" \
+    --extra-arg=--target=wasm32-unknown-emscripten --extra-arg=-D__EMSCRIPTEN__ \
+    --extra-arg=-nostdinc++ --extra-arg=-isystem$sysroot/include/c++/v1 \
+    --extra-arg=--sysroot=$sysroot --extra-arg=-isystem$sysroot/include \
+    window/web/form1.cpp window/web/main.cpp 2>/dev/null
+fi
 echo "clang-tidy: clean"
 
 echo "cppcheck"

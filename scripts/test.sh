@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds everything and runs every test:
-# the suites, the Windows builds under Wine, the Debian packages and their
+# the suites, the Windows builds under Wine, the browser build in Chromium
+# and Firefox, the Debian packages and their
 # checks, the reproducibility check, the libFuzzer run, static analysis,
 # and the suites again under the sanitizers.
 set -euo pipefail
@@ -18,6 +19,11 @@ ctest --test-dir build --output-on-failure --repeat until-fail:2
 
 # The Windows builds: cross-built, tested under Wine, packaged.
 scripts/windows.sh
+
+# The browser build: the engine and window suites as WebAssembly under
+# Node, and the page played in Chromium and Firefox, each twice too.
+scripts/web.sh --build-only
+ctest --test-dir build-web --output-on-failure --repeat until-fail:2
 
 # The Debian source and binary packages: built, checked, lintian,
 # autopkgtest, and built again in a clean-room chroot.
