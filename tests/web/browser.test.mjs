@@ -131,6 +131,19 @@ async function openGame() {
       if (document.hidden) window.zapwitHidings += 1;
     });
     window.zapwitViolations = [];
+    // Calls `step` once an animation frame, as a player looks once a
+    // frame, until it returns something; rejects after `patience` ms.
+    window.zapwitEachFrame = (step, patience) =>
+      new Promise((resolve, reject) => {
+        const end = performance.now() + patience;
+        const frame = () => {
+          const found = step();
+          if (found !== undefined) resolve(found);
+          else if (performance.now() > end) reject(new Error(`nothing after ${patience} ms`));
+          else requestAnimationFrame(frame);
+        };
+        requestAnimationFrame(frame);
+      });
     document.addEventListener('securitypolicyviolation', (event) => {
       window.zapwitViolations.push(`${event.violatedDirective} ${event.blockedURI}`);
     });
@@ -201,15 +214,10 @@ async function until(condition) {
 // Waits until the page's clock has passed `ms` beyond the time it read
 // when the wait began, on its animation frames; returns the page time.
 const waitPageTime = (page, ms) =>
-  page.evaluate(
-    (span) =>
-      new Promise((resolve) => {
-        const end = performance.now() + span;
-        const frame = () => (performance.now() >= end ? resolve(performance.now()) : requestAnimationFrame(frame));
-        requestAnimationFrame(frame);
-      }),
-    ms,
-  );
+  page.evaluate((span, patience) => {
+    const end = performance.now() + span;
+    return window.zapwitEachFrame(() => (performance.now() >= end ? performance.now() : undefined), patience);
+  }, ms, ms + PATIENCE);
 
 describe(`ZAPWIT in ${browserName}`, () => {
   it('shows the window: title, client area, buttons in place, BOX red and empty', async () => {
@@ -342,31 +350,26 @@ describe(`ZAPWIT in ${browserName}`, () => {
     await clickButton(page, 'LIGHT');
     // The first frame that shows green, by page time.
     const green = await page.evaluate(
-      (want, patience) =>
-        new Promise((resolve, reject) => {
-          const box = document.getElementById('BOX');
-          const end = performance.now() + patience;
-          const frame = () => {
-            if (getComputedStyle(box).backgroundColor === want) return resolve(performance.now());
-            if (performance.now() > end) return reject(new Error('BOX never turned green'));
-            requestAnimationFrame(frame);
-          };
-          requestAnimationFrame(frame);
-        }),
+      (want, patience) => {
+        const box = document.getElementById('BOX');
+        return window.zapwitEachFrame(
+          () => (getComputedStyle(box).backgroundColor === want ? performance.now() : undefined),
+          patience,
+        );
+      },
       GREEN,
       PATIENCE,
     );
     // A tick after the green one: a frame at least 1/64 s after the green
     // frame, and one more, so the game's own frame has run it too.
     await page.evaluate(
-      (since, tick) =>
-        new Promise((resolve) => {
-          const frame = () =>
-            performance.now() >= since + tick ? requestAnimationFrame(resolve) : requestAnimationFrame(frame);
-          requestAnimationFrame(frame);
-        }),
+      async (since, tick, patience) => {
+        await window.zapwitEachFrame(() => (performance.now() >= since + tick ? true : undefined), patience);
+        await window.zapwitEachFrame(() => true, patience);
+      },
       green,
       TICK_MS,
+      PATIENCE,
     );
     await page.keyboard.press('KeyA');
     await waitForLines(page, 2);
@@ -386,12 +389,9 @@ describe(`ZAPWIT in ${browserName}`, () => {
     // is not green shows the key ended the test before green (an ended test
     // changes BOX no more), and no score line came of it.
     await page.evaluate(
-      (until) =>
-        new Promise((resolve) => {
-          const frame = () => (performance.now() >= until ? resolve() : requestAnimationFrame(frame));
-          requestAnimationFrame(frame);
-        }),
+      (until, patience) => window.zapwitEachFrame(() => (performance.now() >= until ? true : undefined), patience),
       started + 400 * TICK_MS + 100,
+      PATIENCE,
     );
     assert.notEqual((await boxLook(page)).color, GREEN);
     assert.deepEqual(await lines(page), [PROMPTS.LIGHT]);
@@ -427,16 +427,12 @@ describe(`ZAPWIT in ${browserName}`, () => {
     // a change: a frame runs the ticks due since the last, two at 60 Hz,
     // more only if the frames come slower.
     const first = page.evaluate(
-      (was) =>
-        new Promise((resolve) => {
-          const frame = () => {
-            const caption = document.getElementById('BOX').textContent;
-            if (caption !== was) resolve(caption);
-            else requestAnimationFrame(frame);
-          };
-          requestAnimationFrame(frame);
-        }),
+      (was, patience) => {
+        const box = document.getElementById('BOX');
+        return window.zapwitEachFrame(() => (box.textContent !== was ? box.textContent : undefined), patience);
+      },
       held,
+      PATIENCE,
     );
     await page.bringToFront();
     const next = Number(await first);
@@ -495,23 +491,15 @@ describe(`ZAPWIT in ${browserName}`, () => {
     const game = await openGame();
     const { page } = game;
     await clickButton(page, 'NUMBER');
-    const seen = await page.evaluate(
-      (patience) =>
-        new Promise((resolve, reject) => {
-          const box = document.getElementById('BOX');
-          const captions = [];
-          const end = performance.now() + patience;
-          const frame = () => {
-            const caption = box.textContent;
-            if (caption !== '' && captions.at(-1) !== caption) captions.push(caption);
-            if (caption !== '' && Number(caption) % 2 === 0) return resolve(captions);
-            if (performance.now() > end) return reject(new Error(`no even number: ${captions}`));
-            requestAnimationFrame(frame);
-          };
-          requestAnimationFrame(frame);
-        }),
-      PATIENCE,
-    );
+    const seen = await page.evaluate((patience) => {
+      const box = document.getElementById('BOX');
+      const captions = [];
+      return window.zapwitEachFrame(() => {
+        const caption = box.textContent;
+        if (caption !== '' && captions.at(-1) !== caption) captions.push(caption);
+        return caption !== '' && Number(caption) % 2 === 0 ? captions : undefined;
+      }, patience);
+    }, PATIENCE);
     const numbers = seen.map(Number);
     assert.ok(numbers.length >= 5, `only ${seen}`);
     assert.ok(numbers.slice(0, -1).every((n) => n % 2 === 1 && n >= 1 && n <= 99), `${seen}`);
