@@ -6,9 +6,10 @@ under the page's Content Security Policy, never cached, and WebAssembly as
 application/wasm. Prints the page's address once it accepts connections,
 then serves until stopped.
 
-Usage: web_server.py SITE_DIR [--port N] [--bind ADDR] [--quiet]
+Usage: web_server.py SITE_DIR [--port N] [--bind ADDR] [--quiet] [--plain]
   --port 0 takes a free port, as tests do; the address printed names it.
   --quiet logs only failed requests.
+  --plain sends none of the page's headers, as a bare static host would.
 """
 import argparse
 import functools
@@ -28,7 +29,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         ".js": "text/javascript",
     }
 
+    plain = False
+
     def end_headers(self):
+        if self.plain:
+            super().end_headers()
+            return
         self.send_header("Cross-Origin-Opener-Policy", "same-origin")
         self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
         self.send_header("Content-Security-Policy", POLICY)
@@ -65,8 +71,10 @@ def main():
     parser.add_argument("--port", type=int, default=8064)
     parser.add_argument("--bind", default="127.0.0.1")
     parser.add_argument("--quiet", action="store_true")
+    parser.add_argument("--plain", action="store_true")
     args = parser.parse_args()
     Handler.quiet = args.quiet
+    Handler.plain = args.plain
     handler = functools.partial(Handler, directory=args.site)
     kind = Server6 if ":" in args.bind else Server
     with kind((args.bind, args.port), handler) as server:

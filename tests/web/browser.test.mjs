@@ -51,9 +51,9 @@ let address;
 let browser;
 let profile;
 
-function startServer() {
+function startServer(...options) {
   return new Promise((resolve, reject) => {
-    const child = spawn('python3', [serverScript, site, '--port', '0', '--quiet'], {
+    const child = spawn('python3', [serverScript, site, '--port', '0', '--quiet', ...options], {
       stdio: ['ignore', 'pipe', 'inherit'],
     });
     child.on('error', reject);
@@ -68,21 +68,23 @@ function startServer() {
   });
 }
 
-async function launch() {
-  profile = await mkdtemp(join(tmpdir(), `zapwit-${browserName}-`));
+// A browser with a profile of its own in `folder`; `noWasm` turns
+// WebAssembly off, as some locked-down browsers have it.
+function launch(folder, { noWasm = false } = {}) {
   if (browserName === 'firefox') {
     return puppeteer.launch({
       browser: 'firefox',
       executablePath: '/usr/bin/firefox-esr',
       headless: true,
-      userDataDir: profile,
+      userDataDir: folder,
       protocolTimeout: PATIENCE,
+      extraPrefsFirefox: noWasm ? { 'javascript.options.wasm': false } : {},
     });
   }
   return puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
-    userDataDir: profile,
+    userDataDir: folder,
     protocolTimeout: PATIENCE,
     // As root Chromium needs --no-sandbox; the rest keeps it from calling
     // out to a network this machine does not have.
@@ -94,6 +96,8 @@ async function launch() {
       '--disable-background-networking',
       '--disable-component-update',
       '--disable-sync',
+      // Without its JIT, V8 offers no WebAssembly.
+      ...(noWasm ? ['--js-flags=--jitless'] : []),
     ],
   });
 }
@@ -102,7 +106,8 @@ before(async () => {
   assert.ok(site && serverScript, 'ZAPWIT_SITE and ZAPWIT_SERVER must be set');
   server = await startServer();
   address = server.url;
-  browser = await launch();
+  profile = await mkdtemp(join(tmpdir(), `zapwit-${browserName}-`));
+  browser = await launch(profile);
 });
 
 after(async () => {
@@ -113,7 +118,7 @@ after(async () => {
 
 // A fresh page load, which is a fresh run of the game, with every console
 // error, uncaught exception and policy violation collected.
-async function openGame() {
+async function openGame(url = address) {
   const page = await browser.newPage();
   const errors = [];
   page.on('console', (message) => {
@@ -122,7 +127,7 @@ async function openGame() {
   page.on('pageerror', (error) => errors.push(`page: ${error.message}`));
   page.on('requestfailed', (request) => errors.push(`request failed: ${request.url()}`));
   page.on('request', (request) => {
-    if (!request.url().startsWith(address)) errors.push(`request off the origin: ${request.url()}`);
+    if (!request.url().startsWith(url)) errors.push(`request off the origin: ${request.url()}`);
   });
   await page.evaluateOnNewDocument(() => {
     // Told in the same dispatch as the game's own listener.
@@ -149,7 +154,7 @@ async function openGame() {
     });
   });
   await page.setViewport({ width: 800, height: 600 });
-  await page.goto(address, { waitUntil: 'load', timeout: PATIENCE });
+  await page.goto(url, { waitUntil: 'load', timeout: PATIENCE });
   await page.waitForFunction(() => document.documentElement.dataset.zapwit === 'loaded', {
     timeout: PATIENCE,
   });
@@ -469,7 +474,18 @@ describe(`ZAPWIT in ${browserName}`, () => {
     const low = Math.round(100 - 100 * afterKey) - 2;
     const high = Math.round(100 - 100 * before) + 2;
     assert.ok(value >= low && value <= high, `${value} not within ${low}..${high}`);
-    // Every later key repeats the remark, until the window's bottom edge.
+    // Every later key repeats the remark, an auto-repeated one too.
+    await page.evaluate(() => {
+      window.zapwitRepeats = [];
+      window.addEventListener('keydown', (event) => window.zapwitRepeats.push(event.repeat));
+    });
+    await page.keyboard.down('KeyC');
+    await page.keyboard.down('KeyC');
+    await page.keyboard.up('KeyC');
+    await waitForLines(page, 5);
+    assert.deepEqual((await lines(page)).slice(3), [REMARK, REMARK]);
+    assert.deepEqual(await page.evaluate(() => window.zapwitRepeats), [false, true]);
+    // Until the window's bottom edge.
     for (let key = 0; key < 40; key += 1) await page.keyboard.press('KeyB');
     await waitPageTime(page, 50);
     const shown = await page.evaluate(() =>
@@ -579,6 +595,50 @@ describe(`ZAPWIT in ${browserName}`, () => {
     await check('after a score');
     process.stdout.write(`# axe-core: 0 violations, ${passes} rules passed at load\n`);
     await game.close();
+  });
+
+  it('plays where the host sends no headers, with the coarser timer', async () => {
+    const plain = await startServer('--plain');
+    try {
+      const game = await openGame(plain.url);
+      const { page } = game;
+      assert.equal(await page.evaluate(() => window.crossOriginIsolated), false);
+      await clickButton(page, 'COUNTER');
+      await page.waitForFunction(() => document.getElementById('BOX').textContent !== '', {
+        timeout: PATIENCE,
+      });
+      await page.keyboard.press('KeyA');
+      await waitForLines(page, 2);
+      assert.match((await lines(page))[1], /^Your score is [ -]\d+ , 100 is perfect\.$/);
+      await game.close();
+    } finally {
+      plain.child.kill();
+    }
+  });
+
+  it('says in one line that it needs WebAssembly where the browser runs none', async () => {
+    const folder = await mkdtemp(join(tmpdir(), `zapwit-${browserName}-nowasm-`));
+    const bare = await launch(folder, { noWasm: true });
+    try {
+      const page = await bare.newPage();
+      await page.goto(address, { waitUntil: 'load', timeout: PATIENCE });
+      await page.waitForFunction(() => document.getElementById('status').textContent !== '', {
+        timeout: PATIENCE,
+      });
+      const shown = await page.evaluate(() => ({
+        status: document.getElementById('status').textContent,
+        buttons: document.querySelectorAll('#form button').length,
+        wasm: typeof WebAssembly,
+      }));
+      assert.deepEqual(shown, {
+        status: 'ZAPWIT needs WebAssembly, which this browser does not run.',
+        buttons: 0,
+        wasm: 'undefined',
+      });
+    } finally {
+      await bare.close();
+      await rm(folder, { recursive: true, force: true });
+    }
   });
 
   it('reports its timer resolution, cross-origin isolated', async () => {
