@@ -56,6 +56,11 @@ for round in $(seq "$rounds"); do
       sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) \.+ *(\*\*\*)?([A-Za-z]+).*/\1 \3/p' \
         >>"$results" || true
     grep -E '^ *[0-9]+/[0-9]+ Test ' "$results.round" | grep -v ' Passed ' || true
+    # A failure's own output, so that its cause can be found afterwards.
+    if grep -Eq '^ *[0-9]+/[0-9]+ Test .*(Failed|Timeout|Exception)' "$results.round"; then
+      echo "--- output of the round's failures in $tree:"
+      cat "$results.round"
+    fi
   done
   stop_load
 done

@@ -134,6 +134,7 @@ async function openGame(url = address) {
     window.zapwitHidings = 0;
     document.addEventListener('visibilitychange', () => {
       if (document.hidden) window.zapwitHidings += 1;
+      else window.zapwitShownAt = performance.now();
     });
     window.zapwitViolations = [];
     // Calls `step` once an animation frame, as a player looks once a
@@ -201,6 +202,17 @@ async function clickButton(page, caption) {
   const { x, y } = await buttonCentre(page, caption);
   await page.mouse.click(x, y);
 }
+
+// Clicks the button `caption` and, in the same task, types a key: the
+// fastest a player could. No tick can come between the two, however slow
+// the driver's round trips on a loaded machine, so the key is surely
+// before any go signal.
+const clickThenKey = (page, caption) =>
+  page.evaluate((text) => {
+    const button = [...document.querySelectorAll('#form button')].find((b) => b.textContent === text);
+    button.click();
+    document.body.dispatchEvent(new KeyboardEvent('keydown', { key: 'a', code: 'KeyA', bubbles: true }));
+  }, caption);
 
 const waitForLines = (page, count) =>
   page.waitForFunction((n) => document.querySelectorAll('#form .line').length >= n, { timeout: PATIENCE }, count);
@@ -311,15 +323,21 @@ describe(`ZAPWIT in ${browserName}`, () => {
     it(`starts ${caption} by a click: its prompt, no button left, BOX ${colour === 'form' ? "the form's colour" : 'red'}`, async () => {
       const game = await openGame();
       const { page } = game;
+      // BOX's colour in the first frame that shows the prompt: a tick or
+      // two into the test, long before JUMP (50 ticks) or LIGHT (100)
+      // change it, however late the driver reads the answer.
+      const firstLook = page.evaluate((patience) => {
+        const box = document.getElementById('BOX');
+        return window.zapwitEachFrame(
+          () => (document.querySelector('#form .line') ? getComputedStyle(box).backgroundColor : undefined),
+          patience,
+        );
+      }, PATIENCE);
       await clickButton(page, caption);
-      await waitForLines(page, 1);
+      const seen = await firstLook;
       assert.deepEqual(await lines(page), [PROMPTS[caption]]);
       assert.deepEqual(await visibleButtons(page), []);
-      const expected = colour === 'form' ? await formColor(page) : colour;
-      // Read at once: JUMP's BOX stays red until it turns green, LIGHT's
-      // until its hundredth tick, and NUMBER's and COUNTER's keep the
-      // form's colour.
-      assert.equal((await boxLook(page)).color, expected);
+      assert.equal(seen, colour === 'form' ? await formColor(page) : colour);
       await game.close();
     });
   }
@@ -386,10 +404,8 @@ describe(`ZAPWIT in ${browserName}`, () => {
   it('ends LIGHT without a score on a key before green', async () => {
     const game = await openGame();
     const { page } = game;
-    await clickButton(page, 'LIGHT');
-    await waitForLines(page, 1);
     const started = await page.evaluate(() => performance.now());
-    await page.keyboard.press('KeyA');
+    await clickThenKey(page, 'LIGHT');
     // LIGHT is green by its 399th tick at the latest. Past that, a BOX that
     // is not green shows the key ended the test before green (an ended test
     // changes BOX no more), and no score line came of it.
@@ -434,15 +450,23 @@ describe(`ZAPWIT in ${browserName}`, () => {
     const first = page.evaluate(
       (was, patience) => {
         const box = document.getElementById('BOX');
-        return window.zapwitEachFrame(() => (box.textContent !== was ? box.textContent : undefined), patience);
+        return window.zapwitEachFrame(
+          () => (box.textContent !== was ? { caption: box.textContent, at: performance.now() } : undefined),
+          patience,
+        );
       },
       held,
       PATIENCE,
     );
     await page.bringToFront();
-    const next = Number(await first);
+    const { caption, at } = await first;
     await other.close();
-    assert.ok(next >= Number(held) - 4, `a burst when shown: ${held} to ${next}`);
+    // No more ticks than the time since the page was shown holds: a burst
+    // would make up for the hidden time.
+    const shownAt = await page.evaluate(() => window.zapwitShownAt);
+    const fell = Number(held) - Number(caption);
+    const most = Math.floor((at - shownAt) / TICK_MS) + 1;
+    assert.ok(fell >= 1 && fell <= most, `fell ${fell} in ${(at - shownAt).toFixed(1)} ms after showing`);
     await game.close();
   });
 
@@ -460,9 +484,7 @@ describe(`ZAPWIT in ${browserName}`, () => {
       await game.close();
       return;
     }
-    await clickButton(page, 'JUMP');
-    await waitForLines(page, 1);
-    await page.keyboard.press('KeyA');
+    await clickThenKey(page, 'JUMP');
     await waitForLines(page, 3);
     const afterKey = await secondsToday();
     const [, score, remark] = await lines(page);
@@ -517,7 +539,9 @@ describe(`ZAPWIT in ${browserName}`, () => {
       }, patience);
     }, PATIENCE);
     const numbers = seen.map(Number);
-    assert.ok(numbers.length >= 5, `only ${seen}`);
+    // At least one odd number before the even one, even with frames
+    // missed on a loaded machine (a step lasts ten ticks).
+    assert.ok(numbers.length >= 2, `only ${seen}`);
     assert.ok(numbers.slice(0, -1).every((n) => n % 2 === 1 && n >= 1 && n <= 99), `${seen}`);
     assert.ok(numbers.at(-1) % 2 === 0 && numbers.at(-1) <= 100, `${seen}`);
     assert.ok(seen.every((caption) => /^ \d+$/.test(caption)), `${seen}`);
