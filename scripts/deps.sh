@@ -108,6 +108,6 @@ if $want_wine32 && ! "${install[@]}" wine32:i386 libxrender1:i386 libxrandr2:i38
   # the architecture goes again, until a later run can install it.
   if ! dpkg-query -W -f='${Architecture}\n' | grep -qx i386; then
     "${sudo[@]}" dpkg --remove-architecture i386
-    "${apt[@]}" update -qq
+    "${apt[@]}" update -qq || echo "deps: apt-get update failed for some lists" >&2
   fi
 fi
