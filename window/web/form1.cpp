@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 #include "display/colors.h"
 #include "engine/clock.h"
@@ -80,14 +81,20 @@ void Form1::Form_Load() {
 }
 
 float Form1::ReadClock() {
-  return clock_.At(key_time_ ? *key_time_ : emscripten_get_now());
+  last_read_ = key_time_ ? *key_time_ : emscripten_get_now();
+  return clock_.At(last_read_);
 }
 
 void Form1::LIGHT_Click() { engine_.StartTest(TestMode::Light); }
 void Form1::JUMP_Click() { engine_.StartTest(TestMode::Jump); }
 void Form1::NUMBER_Click() { engine_.StartTest(TestMode::Number); }
 void Form1::COUNTER_Click() { engine_.StartTest(TestMode::Counter); }
-void Form1::TIME_Timer() { engine_.Tick(); }
+
+void Form1::TIME_Timer() {
+  const double go_before = engine_.State().GoTime;
+  engine_.Tick();
+  if (engine_.State().GoTime != go_before) go_read_ = last_read_;
+}
 void Form1::Form_KeyPress(std::int16_t key) { engine_.KeyPressed(key); }
 
 void Form1::Click(int index) {
@@ -98,6 +105,7 @@ void Form1::Click(int index) {
   // A hidden button takes no click; the page cannot send one, but a stale
   // event must not start a second test either.
   if (buttons_[static_cast<std::size_t>(index)]["hidden"].as<bool>()) return;
+  go_read_.reset();
   (this->*kClicks[static_cast<std::size_t>(index)])();
 }
 
@@ -112,9 +120,22 @@ bool Form1::Key(const PageKey& key, bool on_button, double time_stamp) {
 void Form1::Tap(double time_stamp) { Answer(' ', time_stamp); }
 
 void Form1::Answer(std::int16_t code, double time_stamp) {
+  const double handled = emscripten_get_now();
+  const bool timed = go_read_.has_value() && engine_.State().Mode != TestMode::Idle &&
+                     engine_.State().Mode != TestMode::Counter;
   key_time_ = time_stamp;
   Form_KeyPress(code);
   key_time_.reset();
+  if (timed) LogTimes(time_stamp, handled);
+  go_read_.reset();
+}
+
+void Form1::LogTimes(double key_time, double handled) const {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "ZAPWIT page times (ms): go signal %.3f, key %.3f, key handler %.3f", *go_read_,
+                key_time, handled);
+  val::global("console").call<void>("info", std::string(text));
 }
 
 void Form1::Frame() {

@@ -71,6 +71,11 @@ class Form1 final : public Display {
  private:
   float ReadClock();
   void Answer(std::int16_t code, double time_stamp);
+  // Writes the exact page times of a timed test to the console, in
+  // milliseconds: the go signal's reading, the key's timeStamp and when
+  // its handler ran. The score rounds them to hundredths of a second, and
+  // the engine's clock to single precision; these are for measuring.
+  void LogTimes(double key_time, double handled) const;
 
   emscripten::val client_area_;
   emscripten::val lines_element_;
@@ -86,6 +91,10 @@ class Form1 final : public Display {
   bool hidden_ = false;
   // The time of the key the engine is handling, while it handles it.
   std::optional<double> key_time_;
+  // The page time the clock read last, and the one it read for the go
+  // signal of the running test.
+  double last_read_ = 0;
+  std::optional<double> go_read_;
 };
 
 }  // namespace zapwit
