@@ -27,6 +27,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         **http.server.SimpleHTTPRequestHandler.extensions_map,
         ".wasm": "application/wasm",
         ".js": "text/javascript",
+        ".webmanifest": "application/manifest+json",
     }
 
     plain = False

@@ -4,8 +4,7 @@
 // sleep. One browser a run, named by ZAPWIT_BROWSER (chromium or firefox);
 // the page is served by scripts/web_server.py from ZAPWIT_SITE, on a free
 // port, with the headers a host should send.
-import { spawn } from 'node:child_process';
-import { readFile, mkdtemp, rm } from 'node:fs/promises';
+import { copyFile, cp, mkdtemp, readFile, readdir, rename, rm } from 'node:fs/promises';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -13,60 +12,30 @@ import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import puppeteer from 'puppeteer-core';
 
+import {
+  BOX,
+  BUTTONS,
+  CLIENT,
+  GREEN,
+  PATIENCE,
+  PROMPTS,
+  RED,
+  REMARK,
+  SCORE,
+  TICK_MS,
+  scoreLine,
+  startServer,
+  until,
+} from './game.mjs';
+
 const browserName = process.env.ZAPWIT_BROWSER ?? 'chromium';
 const site = process.env.ZAPWIT_SITE;
-const serverScript = process.env.ZAPWIT_SERVER;
-// Far above what a loaded two-core machine needs for any one step.
-const PATIENCE = 60_000;
-const TICK_MS = 1000 / 64;
-
-// Where the layout puts each control, in CSS pixels from the client
-// area's corner, as the desktop window has them in pixels.
-const CLIENT = { width: 484, height: 441 };
-const BUTTONS = [
-  { caption: 'LIGHT', left: 16, top: 16, width: 65, height: 25 },
-  { caption: 'JUMP', left: 88, top: 16, width: 65, height: 25 },
-  { caption: 'NUMBER', left: 160, top: 16, width: 73, height: 25 },
-  { caption: 'COUNTER', left: 240, top: 16, width: 73, height: 25 },
-];
-const BOX = { left: 192, top: 128, width: 67, height: 67 };
-const RED = 'rgb(255, 0, 0)';
-const YELLOW = 'rgb(255, 255, 0)';
-const GREEN = 'rgb(0, 255, 0)';
-const PROMPTS = {
-  LIGHT: 'Press any key when box is green.',
-  JUMP: 'Press any key when box is green.',
-  NUMBER: 'Press any key when an even number comes up.',
-  COUNTER: 'Press any key when counter reaches 100.',
-};
-const REMARK = 'Very poor. Were you even looking?';
-
-// The score line for `score`, as the game words it: a leading space or
-// minus, the digits, a trailing space.
-const scoreLine = (score) =>
-  `Your score is ${score < 0 ? '-' : ' '}${Math.abs(score)} , 100 is perfect.`;
+const siteNext = process.env.ZAPWIT_SITE_NEXT;
 
 let server;
 let address;
 let browser;
 let profile;
-
-function startServer(...options) {
-  return new Promise((resolve, reject) => {
-    const child = spawn('python3', [serverScript, site, '--port', '0', '--quiet', ...options], {
-      stdio: ['ignore', 'pipe', 'inherit'],
-    });
-    child.on('error', reject);
-    child.on('exit', (code) => reject(new Error(`web_server.py exited with ${code}`)));
-    child.stdout.setEncoding('utf8');
-    let text = '';
-    child.stdout.on('data', (chunk) => {
-      text += chunk;
-      const line = text.split('\n')[0];
-      if (text.includes('\n')) resolve({ child, url: line.trim() });
-    });
-  });
-}
 
 // A browser with a profile of its own in `folder`; `noWasm` turns
 // WebAssembly off, as some locked-down browsers have it.
@@ -103,8 +72,8 @@ function launch(folder, { noWasm = false } = {}) {
 }
 
 before(async () => {
-  assert.ok(site && serverScript, 'ZAPWIT_SITE and ZAPWIT_SERVER must be set');
-  server = await startServer();
+  assert.ok(site && siteNext && process.env.ZAPWIT_SERVER, 'ZAPWIT_SITE, ZAPWIT_SITE_NEXT and ZAPWIT_SERVER must be set');
+  server = await startServer(site);
   address = server.url;
   profile = await mkdtemp(join(tmpdir(), `zapwit-${browserName}-`));
   browser = await launch(profile);
@@ -112,7 +81,7 @@ before(async () => {
 
 after(async () => {
   await browser?.close();
-  server?.child.kill();
+  await server?.stop();
   if (profile) await rm(profile, { recursive: true, force: true });
 });
 
@@ -217,17 +186,6 @@ const clickThenKey = (page, caption) =>
 const waitForLines = (page, count) =>
   page.waitForFunction((n) => document.querySelectorAll('#form .line').length >= n, { timeout: PATIENCE }, count);
 
-// Polls `condition` (an async function) until it is true, for at most
-// PATIENCE; for a page that is hidden and has no animation frames.
-async function until(condition) {
-  const end = Date.now() + PATIENCE;
-  while (Date.now() < end) {
-    if (await condition()) return true;
-    await new Promise((resolve) => setTimeout(resolve, 20));
-  }
-  return false;
-}
-
 // Waits until the page's clock has passed `ms` beyond the time it read
 // when the wait began, on its animation frames; returns the page time.
 const waitPageTime = (page, ms) =>
@@ -235,6 +193,62 @@ const waitPageTime = (page, ms) =>
     const end = performance.now() + span;
     return window.zapwitEachFrame(() => (performance.now() >= end ? performance.now() : undefined), patience);
   }, ms, ms + PATIENCE);
+
+// Which build the page runs: the version its HTML names and the one its
+// game was built with, which differ if files from two builds met; and
+// whether a service worker serves it.
+const runningBuild = (page) =>
+  page.evaluate(() => ({
+    html: document.querySelector('meta[name="version"]').content,
+    game: document.documentElement.dataset.version,
+    served: navigator.serviceWorker.controller ? 'worker' : 'network',
+  }));
+
+// The page's service worker, as the page sees it, and the caches it made.
+const workerState = (page) =>
+  page.evaluate(async () => {
+    const registration = await navigator.serviceWorker.getRegistration();
+    return {
+      active: registration?.active?.state ?? 'none',
+      pending: Boolean(registration?.waiting || registration?.installing),
+      caches: await caches.keys(),
+    };
+  });
+
+// Until the worker of build `name` is in charge, with its cache alone.
+const keptOnly = (page, name) =>
+  until(async () => {
+    const state = await workerState(page);
+    return state.active === 'activated' && !state.pending && state.caches.join() === `zapwit-${name}`;
+  });
+
+// A build's name and version, as its site folder has them.
+async function buildOf(folder) {
+  const worker = await readFile(join(folder, 'sw.js'), 'utf8');
+  const html = await readFile(join(folder, 'index.html'), 'utf8');
+  return {
+    name: worker.match(/const BUILD = '([0-9a-f]+)';/)[1],
+    version: html.match(/<meta name="version" content="([^"]+)">/)[1],
+  };
+}
+
+async function reload(page) {
+  await page.reload({ waitUntil: 'load', timeout: PATIENCE });
+  await page.waitForFunction(() => document.documentElement.dataset.zapwit === 'loaded', {
+    timeout: PATIENCE,
+  });
+}
+
+// Starts COUNTER and stops it with a key: the page plays.
+async function playCounter(page) {
+  await clickButton(page, 'COUNTER');
+  await page.waitForFunction(() => document.getElementById('BOX').textContent !== '', {
+    timeout: PATIENCE,
+  });
+  await page.keyboard.press('KeyA');
+  await waitForLines(page, 2);
+  assert.match((await lines(page))[1], SCORE);
+}
 
 describe(`ZAPWIT in ${browserName}`, () => {
   it('shows the window: title, client area, buttons in place, BOX red and empty', async () => {
@@ -397,7 +411,7 @@ describe(`ZAPWIT in ${browserName}`, () => {
     await page.keyboard.press('KeyA');
     await waitForLines(page, 2);
     const [, score] = await lines(page);
-    assert.match(score, /^Your score is [ -]\d+ , 100 is perfect\.$/);
+    assert.match(score, SCORE);
     await game.close();
   });
 
@@ -575,7 +589,7 @@ describe(`ZAPWIT in ${browserName}`, () => {
     assert.deepEqual(await lines(page), [PROMPTS.COUNTER]);
     await page.keyboard.press('Tab');
     await waitForLines(page, 2);
-    assert.match((await lines(page))[1], /^Your score is [ -]\d+ , 100 is perfect\.$/);
+    assert.match((await lines(page))[1], SCORE);
     await game.close();
   });
 
@@ -591,7 +605,7 @@ describe(`ZAPWIT in ${browserName}`, () => {
     assert.equal((await lines(page)).length, 1, 'a mouse click answered');
     await page.touchscreen.tap(400, 400);
     await waitForLines(page, 2);
-    assert.match((await lines(page))[1], /^Your score is [ -]\d+ , 100 is perfect\.$/);
+    assert.match((await lines(page))[1], SCORE);
     await game.close();
   });
 
@@ -622,7 +636,7 @@ describe(`ZAPWIT in ${browserName}`, () => {
   });
 
   it('plays where the host sends no headers, with the coarser timer', async () => {
-    const plain = await startServer('--plain');
+    const plain = await startServer(site, '--plain');
     try {
       const game = await openGame(plain.url);
       const { page } = game;
@@ -633,10 +647,10 @@ describe(`ZAPWIT in ${browserName}`, () => {
       });
       await page.keyboard.press('KeyA');
       await waitForLines(page, 2);
-      assert.match((await lines(page))[1], /^Your score is [ -]\d+ , 100 is perfect\.$/);
+      assert.match((await lines(page))[1], SCORE);
       await game.close();
     } finally {
-      plain.child.kill();
+      await plain.stop();
     }
   });
 
@@ -681,5 +695,75 @@ describe(`ZAPWIT in ${browserName}`, () => {
     assert.equal(isolated, true, 'the server sent the isolation headers');
     process.stdout.write(`# ${browserName}: performance.now() resolution ${(step * 1000).toFixed(1)} us\n`);
     await game.close();
+  });
+
+  it('plays after one visit with the server stopped, still cross-origin isolated', async () => {
+    const own = await startServer(site);
+    try {
+      const build = await buildOf(site);
+      const visit = await openGame(own.url);
+      assert.ok(await keptOnly(visit.page, build.name), 'the service worker never kept the build');
+      await visit.close();
+      await own.stop();
+      const game = await openGame(own.url);
+      const { page } = game;
+      assert.deepEqual(await runningBuild(page), { html: build.version, game: build.version, served: 'worker' });
+      assert.equal(await page.evaluate(() => window.crossOriginIsolated), true);
+      await playCounter(page);
+      await game.close();
+    } finally {
+      await own.stop();
+    }
+  });
+
+  it('is installable as Chromium judges it: a complete manifest, no installability errors', async (t) => {
+    if (browserName !== 'chromium') {
+      t.skip('only Chromium reports installability');
+      return;
+    }
+    const game = await openGame();
+    const session = await game.page.createCDPSession();
+    const manifest = await session.send('Page.getAppManifest');
+    assert.deepEqual(manifest.errors, []);
+    assert.match(manifest.url, /\/manifest\.webmanifest$/);
+    const { installabilityErrors } = await session.send('Page.getInstallabilityErrors');
+    assert.deepEqual(installabilityErrors, []);
+    await session.detach();
+    await game.close();
+  });
+
+  it('replaces its build with the next one served in its place: never two builds in one page', async () => {
+    const [first, next] = [await buildOf(site), await buildOf(siteNext)];
+    assert.notEqual(first.name, next.name);
+    assert.notEqual(first.version, next.version);
+    const served = await mkdtemp(join(tmpdir(), 'zapwit-served-'));
+    await cp(site, served, { recursive: true });
+    const own = await startServer(served);
+    try {
+      const game = await openGame(own.url);
+      const { page } = game;
+      assert.ok(await keptOnly(page, first.name), 'the first build was never kept');
+      assert.deepEqual(await runningBuild(page), { html: first.version, game: first.version, served: 'network' });
+      // The next build goes up file by file, each in one rename, as a
+      // careful deployment does.
+      for (const file of await readdir(siteNext)) {
+        await copyFile(join(siteNext, file), join(served, `.${file}.new`));
+        await rename(join(served, `.${file}.new`), join(served, file));
+      }
+      // The first reload may run either build, but one build whole.
+      await reload(page);
+      const seen = await runningBuild(page);
+      assert.equal(seen.game, seen.html, 'files from two builds in one page');
+      assert.ok([first.version, next.version].includes(seen.html), JSON.stringify(seen));
+      assert.ok(await keptOnly(page, next.name), `the next build never took over: ${JSON.stringify(await workerState(page))}`);
+      // The second runs the next build, whole, from its cache.
+      await reload(page);
+      assert.deepEqual(await runningBuild(page), { html: next.version, game: next.version, served: 'worker' });
+      await playCounter(page);
+      await game.close();
+    } finally {
+      await own.stop();
+      await rm(served, { recursive: true, force: true });
+    }
   });
 });

@@ -76,6 +76,9 @@ int main() {
   static zapwit::Form1 page_form(emscripten::val::global("document").call<emscripten::val>(
       "getElementById", std::string("form")));
   form = &page_form;
+  // The build's version, for telling which build a page runs.
+  emscripten::val::global("document")["documentElement"]["dataset"].set(
+      "version", std::string(ZAPWIT_WEB_VERSION));
   form->Visibility(emscripten::val::global("document")["hidden"].as<bool>());
   form->Fit();
   Listen();
