@@ -26,10 +26,13 @@ windows=(g++ cmake ninja-build libgtest-dev xvfb xauth libx11-dev libxtst-dev
   nsis icoutils)
 test+=("${windows[@]}")
 
-# The browser build: Debian's emscripten (with its Node.js), the two
-# browsers the page is tested in, and Python for the page's server. npm
-# comes with this machine's Node.js; Debian's own Node needs its npm.
-web=(cmake ninja-build emscripten chromium firefox-esr python3 googletest)
+# The browser build: Debian's emscripten (with its Node.js), the three
+# browser engines the page is tested in (WebKitGTK through its WebDriver
+# server), and Python for the page's server. npm comes with this machine's
+# Node.js; Debian's own Node needs its npm. zip and strip-nondeterminism
+# make the site's reproducible zip.
+web=(cmake ninja-build emscripten chromium firefox-esr webkit2gtk-driver
+  xvfb xauth python3 googletest zip strip-nondeterminism)
 command -v npm >/dev/null 2>&1 || web+=(npm)
 test+=("${web[@]}")
 

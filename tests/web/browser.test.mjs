@@ -23,6 +23,9 @@ import {
   REMARK,
   SCORE,
   TICK_MS,
+  buildOf,
+  inPage,
+  keepsOnly,
   scoreLine,
   startServer,
   until,
@@ -140,21 +143,10 @@ async function openGame(url = address) {
 }
 
 // What the page shows, read as a player reads it.
-const lines = (page) =>
-  page.evaluate(() => [...document.querySelectorAll('#form .line')].map((line) => line.textContent));
-const boxLook = (page) =>
-  page.evaluate(() => {
-    const box = document.getElementById('BOX');
-    return { color: getComputedStyle(box).backgroundColor, caption: box.textContent };
-  });
-const visibleButtons = (page) =>
-  page.evaluate(() =>
-    [...document.querySelectorAll('#form button')]
-      .filter((button) => button.getClientRects().length > 0)
-      .map((button) => button.textContent),
-  );
-const formColor = (page) =>
-  page.evaluate(() => getComputedStyle(document.getElementById('form')).backgroundColor);
+const lines = (page) => page.evaluate(inPage.lines);
+const boxLook = (page) => page.evaluate(inPage.box);
+const visibleButtons = (page) => page.evaluate(inPage.visibleButtons);
+const formColor = (page) => page.evaluate(inPage.formColor);
 
 async function buttonCentre(page, caption) {
   const rect = await page.evaluate((text) => {
@@ -194,43 +186,10 @@ const waitPageTime = (page, ms) =>
     return window.zapwitEachFrame(() => (performance.now() >= end ? performance.now() : undefined), patience);
   }, ms, ms + PATIENCE);
 
-// Which build the page runs: the version its HTML names and the one its
-// game was built with, which differ if files from two builds met; and
-// whether a service worker serves it.
-const runningBuild = (page) =>
-  page.evaluate(() => ({
-    html: document.querySelector('meta[name="version"]').content,
-    game: document.documentElement.dataset.version,
-    served: navigator.serviceWorker.controller ? 'worker' : 'network',
-  }));
-
-// The page's service worker, as the page sees it, and the caches it made.
-const workerState = (page) =>
-  page.evaluate(async () => {
-    const registration = await navigator.serviceWorker.getRegistration();
-    return {
-      active: registration?.active?.state ?? 'none',
-      pending: Boolean(registration?.waiting || registration?.installing),
-      caches: await caches.keys(),
-    };
-  });
-
+const runningBuild = (page) => page.evaluate(inPage.runningBuild);
+const workerState = (page) => page.evaluate(inPage.workerState);
 // Until the worker of build `name` is in charge, with its cache alone.
-const keptOnly = (page, name) =>
-  until(async () => {
-    const state = await workerState(page);
-    return state.active === 'activated' && !state.pending && state.caches.join() === `zapwit-${name}`;
-  });
-
-// A build's name and version, as its site folder has them.
-async function buildOf(folder) {
-  const worker = await readFile(join(folder, 'sw.js'), 'utf8');
-  const html = await readFile(join(folder, 'index.html'), 'utf8');
-  return {
-    name: worker.match(/const BUILD = '([0-9a-f]+)';/)[1],
-    version: html.match(/<meta name="version" content="([^"]+)">/)[1],
-  };
-}
+const keptOnly = (page, name) => until(async () => keepsOnly(await workerState(page), name));
 
 async function reload(page) {
   await page.reload({ waitUntil: 'load', timeout: PATIENCE });
@@ -255,21 +214,7 @@ describe(`ZAPWIT in ${browserName}`, () => {
     const game = await openGame();
     const { page } = game;
     assert.equal(await page.title(), 'ZAPWIT TEST');
-    const layout = await page.evaluate(() => {
-      const form = document.getElementById('form').getBoundingClientRect();
-      const relative = (element) => {
-        const r = element.getBoundingClientRect();
-        return { left: r.x - form.x, top: r.y - form.y, width: r.width, height: r.height };
-      };
-      return {
-        form: { width: form.width, height: form.height },
-        buttons: [...document.querySelectorAll('#form button')].map((button) => ({
-          caption: button.textContent,
-          ...relative(button),
-        })),
-        box: relative(document.getElementById('BOX')),
-      };
-    });
+    const layout = await page.evaluate(inPage.layout);
     assert.deepEqual(layout.form, CLIENT);
     assert.deepEqual(layout.buttons, BUTTONS);
     assert.deepEqual(layout.box, BOX);

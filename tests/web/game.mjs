@@ -2,6 +2,8 @@
 // controls are, the colours and texts a player sees, and the page's server.
 import { spawn } from 'node:child_process';
 import { once } from 'node:events';
+import { readFile } from 'node:fs/promises';
+import { join } from 'node:path';
 
 // Far above what a loaded two-core machine needs for any one step.
 export const PATIENCE = 60_000;
@@ -71,3 +73,69 @@ export async function until(condition) {
   }
   return false;
 }
+
+// Readers that run inside the page, the same for every driver: puppeteer's
+// evaluate() and WebDriver's executeScript() both take them.
+export const inPage = {
+  // The printed lines, top to bottom.
+  lines: () => [...document.querySelectorAll('#form .line')].map((line) => line.textContent),
+  // BOX as a player sees it.
+  box: () => {
+    const box = document.getElementById('BOX');
+    return { color: getComputedStyle(box).backgroundColor, caption: box.textContent };
+  },
+  // The captions of the buttons on show.
+  visibleButtons: () =>
+    [...document.querySelectorAll('#form button')]
+      .filter((button) => button.getClientRects().length > 0)
+      .map((button) => button.textContent),
+  formColor: () => getComputedStyle(document.getElementById('form')).backgroundColor,
+  // The client area's size, and where each control lies in it.
+  layout: () => {
+    const form = document.getElementById('form').getBoundingClientRect();
+    const relative = (element) => {
+      const r = element.getBoundingClientRect();
+      return { left: r.x - form.x, top: r.y - form.y, width: r.width, height: r.height };
+    };
+    return {
+      form: { width: form.width, height: form.height },
+      buttons: [...document.querySelectorAll('#form button')].map((button) => ({
+        caption: button.textContent,
+        ...relative(button),
+      })),
+      box: relative(document.getElementById('BOX')),
+    };
+  },
+  // Which build the page runs: the version its HTML names and the one its
+  // game was built with, which differ if files from two builds met; and
+  // whether a service worker serves it.
+  runningBuild: () => ({
+    html: document.querySelector('meta[name="version"]').content,
+    game: document.documentElement.dataset.version,
+    served: navigator.serviceWorker?.controller ? 'worker' : 'network',
+  }),
+  // The page's service worker, as the page sees it, and the caches it made.
+  workerState: async () => {
+    const registration = await navigator.serviceWorker.getRegistration();
+    return {
+      active: registration?.active?.state ?? 'none',
+      pending: Boolean(registration?.waiting || registration?.installing),
+      caches: await caches.keys(),
+    };
+  },
+};
+
+// A build's name and version, as its site folder has them.
+export async function buildOf(folder) {
+  const worker = await readFile(join(folder, 'sw.js'), 'utf8');
+  const html = await readFile(join(folder, 'index.html'), 'utf8');
+  return {
+    name: worker.match(/const BUILD = '([0-9a-f]+)';/)[1],
+    version: html.match(/<meta name="version" content="([^"]+)">/)[1],
+  };
+}
+
+// Whether `state` (inPage.workerState) has build `name`'s worker in
+// charge, with its cache alone.
+export const keepsOnly = (state, name) =>
+  state.active === 'activated' && !state.pending && state.caches.join() === `zapwit-${name}`;

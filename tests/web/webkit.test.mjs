@@ -1,0 +1,298 @@
+// The browser build played in WebKitGTK, the engine Safari is built on,
+// through its WebDriver server, WebKitWebDriver, and plain WebDriver
+// (selenium-webdriver). The same black-box play as in Chromium and
+// Firefox: the layout, the keys, COUNTER, LIGHT and NUMBER, and no error
+// on the page. WebKitGTK's MiniBrowser is a real window, so the test runs
+// on an X server (CTest starts it under xvfb-run).
+import { spawn } from 'node:child_process';
+import { once } from 'node:events';
+import { createServer } from 'node:net';
+import { after, before, describe, it } from 'node:test';
+import assert from 'node:assert/strict';
+import { Builder, By, Key } from 'selenium-webdriver';
+
+import {
+  BOX,
+  BUTTONS,
+  CLIENT,
+  GREEN,
+  PATIENCE,
+  PROMPTS,
+  RED,
+  REMARK,
+  SCORE,
+  TICK_MS,
+  buildOf,
+  inPage,
+  keepsOnly,
+  scoreLine,
+  startServer,
+  until,
+} from './game.mjs';
+
+const site = process.env.ZAPWIT_SITE;
+const miniBrowser = process.env.ZAPWIT_MINIBROWSER;
+
+let server;
+let webDriver;
+let driver;
+
+// A port nobody listens on now, for WebKitWebDriver, which takes no 0.
+async function freePort() {
+  const probe = createServer();
+  probe.listen(0, '127.0.0.1');
+  await once(probe, 'listening');
+  const { port } = probe.address();
+  probe.close();
+  await once(probe, 'close');
+  return port;
+}
+
+before(async () => {
+  assert.ok(site && miniBrowser && process.env.ZAPWIT_SERVER, 'ZAPWIT_SITE, ZAPWIT_MINIBROWSER and ZAPWIT_SERVER must be set');
+  server = await startServer(site);
+  const port = await freePort();
+  webDriver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: ['ignore', 'inherit', 'inherit'] });
+  const driverUrl = `http://127.0.0.1:${port}`;
+  assert.ok(
+    await until(() =>
+      fetch(`${driverUrl}/status`).then(
+        (response) => response.ok,
+        () => false,
+      ),
+    ),
+    'WebKitWebDriver never answered',
+  );
+  driver = await new Builder()
+    .usingServer(driverUrl)
+    .withCapabilities({
+      browserName: 'MiniBrowser',
+      'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] },
+    })
+    .build();
+  await driver.manage().setTimeouts({ script: PATIENCE, pageLoad: PATIENCE });
+  await driver.manage().window().setRect({ x: 0, y: 0, width: 800, height: 600 });
+});
+
+after(async () => {
+  await driver?.quit();
+  if (webDriver && webDriver.exitCode === null) {
+    webDriver.kill();
+    await once(webDriver, 'exit');
+  }
+  await server?.stop();
+});
+
+const run = (script, ...args) => driver.executeScript(script, ...args);
+
+// Polls an in-page `script` until it returns something truthy; returns it.
+async function waitFor(script, ...args) {
+  let found;
+  const seen = await until(async () => {
+    found = await run(script, ...args);
+    return Boolean(found);
+  });
+  assert.ok(seen, `nothing after ${PATIENCE} ms: ${script}`);
+  return found;
+}
+
+// Runs `step` in the page once an animation frame until it returns
+// something, as a player looks once a frame; WebDriver's asynchronous
+// script, so no frame is missed between two round trips.
+// (The step is written into the script's text: the page's policy allows
+// no eval of its own.)
+const eachFrame = (step, ...args) =>
+  driver.executeAsyncScript(
+    `const done = arguments[arguments.length - 1];
+     const args = [...arguments].slice(0, -1);
+     const step = ${step.toString()};
+     const end = performance.now() + ${PATIENCE};
+     const frame = () => {
+       const found = step(...args);
+       if (found !== undefined) done(found);
+       else if (performance.now() > end) done({ timedOut: true });
+       else requestAnimationFrame(frame);
+     };
+     requestAnimationFrame(frame);`,
+    ...args,
+  );
+
+// A fresh load of the page, which is a fresh run of the game. WebDriver
+// has no console of its own here, so once the game has loaded, every
+// console error, uncaught error, unhandled rejection and policy violation
+// from then on is noted in the page; an error before that leaves the game
+// unloaded or its status line set, which open() checks.
+async function open(url = server.url) {
+  await driver.get(url);
+  await waitFor(() => document.documentElement.dataset.zapwit === 'loaded');
+  assert.equal(await run(() => document.getElementById('status').textContent), '');
+  await run(() => {
+    window.zapwitErrors = [];
+    const note = (text) => window.zapwitErrors.push(text);
+    const error = console.error.bind(console);
+    console.error = (...args) => {
+      note(`console: ${args.join(' ')}`);
+      error(...args);
+    };
+    window.addEventListener('error', (event) => note(`page: ${event.message}`));
+    window.addEventListener('unhandledrejection', (event) => note(`page: ${event.reason}`));
+    document.addEventListener('securitypolicyviolation', (event) =>
+      note(`policy: ${event.violatedDirective} ${event.blockedURI}`),
+    );
+  });
+}
+
+async function noErrors() {
+  assert.deepEqual(await run(() => window.zapwitErrors), [], 'errors on the page');
+}
+
+const lines = () => run(inPage.lines);
+const boxLook = () => run(inPage.box);
+const button = (caption) => driver.findElement(By.xpath(`//button[text()="${caption}"]`));
+const type = (...keys) => driver.actions().sendKeys(...keys).perform();
+const waitForLines = (count) =>
+  waitFor((n) => document.querySelectorAll('#form .line').length >= n, count);
+// Until the page's clock is `ms` past now, on its animation frames.
+async function waitPageTime(ms) {
+  const end = await run((span) => performance.now() + span, ms);
+  await eachFrame((until) => (performance.now() >= until ? true : undefined), end);
+}
+
+describe('ZAPWIT in WebKitGTK', () => {
+  it('shows the window: title, client area, buttons in place, BOX red and empty', async () => {
+    await open();
+    assert.equal(await driver.getTitle(), 'ZAPWIT TEST');
+    const layout = await run(inPage.layout);
+    assert.deepEqual(layout.form, CLIENT);
+    assert.deepEqual(layout.buttons, BUTTONS);
+    assert.deepEqual(layout.box, BOX);
+    assert.deepEqual(await boxLook(), { color: RED, caption: '' });
+    assert.deepEqual(await lines(), []);
+    // What differs from engine to engine, for the record.
+    const seen = await run(() => {
+      let finest = Infinity;
+      let last = performance.now();
+      for (let i = 0; i < 2_000_000 && finest > 0.001; i += 1) {
+        const now = performance.now();
+        if (now > last) finest = Math.min(finest, now - last);
+        last = now;
+      }
+      return {
+        isolated: window.crossOriginIsolated,
+        resolutionUs: finest * 1000,
+        form: getComputedStyle(document.getElementById('form')).backgroundColor,
+        font: getComputedStyle(document.getElementById('form')).fontFamily,
+        worker: 'serviceWorker' in navigator,
+        agent: navigator.userAgent,
+      };
+    });
+    assert.equal(seen.isolated, true, 'the server sent the isolation headers');
+    process.stdout.write(`# webkit: ${JSON.stringify(seen)}\n`);
+    await noErrors();
+  });
+
+  it('focuses LIGHT at load; Tab moves along the buttons and Space starts the focused test', async () => {
+    await open();
+    const focused = () => run(() => document.activeElement?.textContent ?? '');
+    assert.equal(await focused(), 'LIGHT');
+    for (const caption of ['JUMP', 'NUMBER', 'COUNTER']) {
+      await type(Key.TAB);
+      assert.equal(await focused(), caption);
+    }
+    await type(Key.SPACE);
+    await waitForLines(1);
+    assert.deepEqual(await lines(), [PROMPTS.COUNTER]);
+    assert.deepEqual(await run(inPage.visibleButtons), []);
+    await noErrors();
+  });
+
+  it('plays COUNTER: the caption falls with page time, and the score agrees with BOX', async () => {
+    await open();
+    await button('COUNTER').click();
+    await waitFor(() => document.getElementById('BOX').textContent !== '');
+    const first = Number((await boxLook()).caption);
+    await waitPageTime(200);
+    const later = Number((await boxLook()).caption);
+    assert.ok(later < first, `the count went from ${first} to ${later}`);
+    await type('a');
+    await waitForLines(2);
+    const shown = Number((await boxLook()).caption);
+    const score = 100 - Math.abs(shown - 100);
+    const expected = [PROMPTS.COUNTER, scoreLine(score)];
+    if (score < 0) expected.push(REMARK);
+    await waitForLines(expected.length);
+    assert.deepEqual(await lines(), expected);
+    await noErrors();
+  });
+
+  it('plays LIGHT: green, then a key a tick later gives a score line', async () => {
+    await open();
+    await button('LIGHT').click();
+    assert.deepEqual(await lines(), [PROMPTS.LIGHT]);
+    const green = await eachFrame(
+      (want) =>
+        getComputedStyle(document.getElementById('BOX')).backgroundColor === want ? performance.now() : undefined,
+      GREEN,
+    );
+    assert.equal(typeof green, 'number', 'BOX never turned green');
+    await eachFrame((since) => (performance.now() >= since ? true : undefined), green + 2 * TICK_MS);
+    await type('a');
+    await waitForLines(2);
+    assert.match((await lines())[1], SCORE);
+    await noErrors();
+  });
+
+  it('shows NUMBER only odd numbers, then one even one', async () => {
+    await open();
+    await button('NUMBER').click();
+    const seen = await eachFrame(() => {
+      const caption = document.getElementById('BOX').textContent;
+      window.zapwitCaptions ??= [];
+      const captions = window.zapwitCaptions;
+      if (caption !== '' && captions.at(-1) !== caption) captions.push(caption);
+      return caption !== '' && Number(caption) % 2 === 0 ? captions : undefined;
+    });
+    assert.ok(Array.isArray(seen), 'no even number came');
+    const numbers = seen.map(Number);
+    assert.ok(numbers.length >= 2, `only ${seen}`);
+    assert.ok(numbers.slice(0, -1).every((n) => n % 2 === 1 && n >= 1 && n <= 99), `${seen}`);
+    assert.ok(numbers.at(-1) % 2 === 0 && numbers.at(-1) <= 100, `${seen}`);
+    assert.ok(seen.every((caption) => /^ \d+$/.test(caption)), `${seen}`);
+    await noErrors();
+  });
+
+  it('ignores Shift, an arrow and an F-key in a running test, and ends it on a letter', async () => {
+    await open();
+    await button('COUNTER').click();
+    await waitForLines(1);
+    for (const key of [Key.SHIFT, Key.ARROW_LEFT, Key.F2]) await type(key);
+    const count = Number((await waitFor(() => document.getElementById('BOX').textContent)).trim());
+    await waitPageTime(100);
+    assert.ok(Number((await boxLook()).caption) < count, 'the count stopped');
+    assert.deepEqual(await lines(), [PROMPTS.COUNTER]);
+    await type('b');
+    await waitForLines(2);
+    assert.match((await lines())[1], SCORE);
+    await noErrors();
+  });
+
+  it('plays after one visit with the server stopped', async () => {
+    const own = await startServer(site);
+    try {
+      const build = await buildOf(site);
+      await open(own.url);
+      assert.ok(await until(async () => keepsOnly(await run(inPage.workerState), build.name)), 'never kept');
+      await own.stop();
+      await open(own.url);
+      assert.deepEqual(await run(inPage.runningBuild), { html: build.version, game: build.version, served: 'worker' });
+      await button('COUNTER').click();
+      await waitFor(() => document.getElementById('BOX').textContent !== '');
+      await type('a');
+      await waitForLines(2);
+      assert.match((await lines())[1], SCORE);
+      await noErrors();
+    } finally {
+      await own.stop();
+    }
+  });
+});
