@@ -7,7 +7,9 @@
 #     installers), each build from its own clone at another path, one after
 #     the other, in other time zones, locales and umasks: the first of HEAD,
 #     the second of HEAD and a later commit that changes only the README,
-#     since the artefacts change only with the code or the release.
+#     since the artefacts change only with the code or the release;
+#   - the browser build's site zip (ZAPWIT-1.00-web.zip), built in the same
+#     two clones in the same two settings.
 # Prints the SHA-256 of every artefact from each build and exits non-zero
 # on any difference, naming what differs (diffoscope says where).
 # Usage: scripts/reproducible.sh
@@ -37,7 +39,7 @@ else
   failures=$((failures + 1))
 fi
 
-echo "== the Windows artefacts: two clones, two builds"
+echo "== the Windows artefacts and the web zip: two clones, two builds"
 artefacts=(x64/ZAPWIT.exe x86/ZAPWIT.exe packages/ZAPWIT-1.00-win64.zip
   packages/ZAPWIT-1.00-win32.zip packages/ZAPWIT-1.00-win64-setup.exe
   packages/ZAPWIT-1.00-win32-setup.exe)
@@ -51,21 +53,23 @@ done
 echo "A line that changes nothing built." >>"$second/README.md"
 git -C "$second" -c user.name=reproducible -c user.email=reproducible@zapwit.invalid \
   commit -q --date=now -m "README only" README.md
-(cd "$first" && umask 022 && TZ=UTC LC_ALL=C.UTF-8 \
-  scripts/windows.sh --no-tests >"$work/first.log" 2>&1) ||
+build() {
+  scripts/windows.sh --no-tests && scripts/web.sh --build-only --no-tests
+}
+(cd "$first" && umask 022 && TZ=UTC LC_ALL=C.UTF-8 build >"$work/first.log" 2>&1) ||
   { tail -30 "$work/first.log"; exit 1; }
 (cd "$second" && umask 077 && TZ=Pacific/Kiritimati LC_ALL=fr_FR.UTF-8 \
-  scripts/windows.sh --no-tests >"$work/second.log" 2>&1) ||
+  build >"$work/second.log" 2>&1) ||
   { tail -30 "$work/second.log"; exit 1; }
+artefacts=("${artefacts[@]/#/build-windows/}" build-web/packages/ZAPWIT-1.00-web.zip)
 printf '%-40s %-64s %s\n' artefact "first build" "second build"
 for artefact in "${artefacts[@]}"; do
-  a=$(sha256sum <"$first/build-windows/$artefact" | cut -d' ' -f1)
-  b=$(sha256sum <"$second/build-windows/$artefact" | cut -d' ' -f1)
-  printf '%-40s %s %s\n' "$artefact" "$a" "$b"
+  a=$(sha256sum <"$first/$artefact" | cut -d' ' -f1)
+  b=$(sha256sum <"$second/$artefact" | cut -d' ' -f1)
+  printf '%-40s %s %s\n' "${artefact#*/}" "$a" "$b"
   if [[ $a != "$b" ]]; then
     echo "DIFFERS: $artefact"
-    diffoscope --text - "$first/build-windows/$artefact" \
-      "$second/build-windows/$artefact" | head -40 || true
+    diffoscope --text - "$first/$artefact" "$second/$artefact" | head -40 || true
     failures=$((failures + 1))
   fi
 done
