@@ -152,3 +152,6 @@ mkdir -p docs
   build-bench/bench/windows_timer_model
 } >docs/performance.md
 echo "wrote docs/performance.md"
+
+echo "the browser build, by the same kind of robot"
+bench/web/run.sh --games "$games"

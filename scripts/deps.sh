@@ -36,7 +36,8 @@ web=(cmake ninja-build emscripten chromium firefox-esr webkit2gtk-driver
 command -v npm >/dev/null 2>&1 || web+=(npm)
 test+=("${web[@]}")
 
-bench=("${play[@]}" libbenchmark-dev xvfb xauth libx11-dev libxtst-dev libxdamage-dev)
+bench=("${play[@]}" libbenchmark-dev xvfb xauth libx11-dev libxtst-dev libxdamage-dev
+  openbox)  # the browser robot's window manager
 
 # The Debian source package, its checks and the clean-room build (the
 # package's own Build-Depends come from debian/control, through

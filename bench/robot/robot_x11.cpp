@@ -1,6 +1,7 @@
 #include "bench/robot/robot_x11.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <mutex>
 #include <random>
+#include <string>
 #include <thread>
 
 namespace zapwit {
@@ -61,6 +63,7 @@ struct Robot::Impl {
   void Watch(Window window) {
     watching_ready_ = false;
     window_ = window;
+    ++generation_;
     while (!watching_ready_) std::this_thread::sleep_for(milliseconds(1));
   }
   RobotSide Result() {
@@ -74,11 +77,16 @@ struct Robot::Impl {
     std::mt19937 random(20261208);
     std::uniform_real_distribution<double> dither(0.0, 250.0);
     Window watched = 0;
+    unsigned watched_generation = 0;
     Damage damage = 0;
     bool answered = true;
     while (!stop_) {
+      // Each Watch() is a new game, in the same window (a page reloaded in
+      // a browser) or another. The window is written before the count.
+      const unsigned generation = generation_;
       const Window wanted = window_;
-      if (wanted != watched) {
+      if (generation != watched_generation) {
+        watched_generation = generation;
         if (damage != 0) XDamageDestroy(display_, damage);
         damage = XDamageCreate(display_, wanted, XDamageReportRawRectangles);
         XSelectInput(display_, wanted, KeyPressMask);
@@ -165,6 +173,7 @@ struct Robot::Impl {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<Window> window_{0};
+  std::atomic<unsigned> generation_{0};
   std::atomic<bool> watching_ready_{false};
   std::atomic<double> cpu_seconds_{0};
   std::atomic<long> images_{0};
@@ -181,29 +190,70 @@ RobotSide Robot::Result() { return impl_->Result(); }
 double Robot::CpuSeconds() const { return impl_->CpuSeconds(); }
 long Robot::Images() const { return impl_->Images(); }
 
-unsigned long FindTopLevel(const char* title, unsigned long other) {
-  static Display* const display = XOpenDisplay(nullptr);
-  if (display == nullptr) return 0;
-  Window root = 0, parent = 0;
+namespace {
+
+// The first viewable window under `parent` (itself not looked at), down to
+// `depth` levels, named as FindTopLevel() asks.
+Window FindNamed(Display* display, Window parent, const char* title, Window other, bool prefix,
+                 int depth) {
+  Window root = 0, up = 0;
   Window* children = nullptr;
   unsigned int count = 0;
-  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent,
-                 &children, &count) == 0) {
-    return 0;
-  }
+  if (depth == 0 || XQueryTree(display, parent, &root, &up, &children, &count) == 0) return 0;
   Window found = 0;
   for (unsigned int i = 0; i < count && found == 0; ++i) {
     XWindowAttributes attributes;
-    char* name = nullptr;
-    if (children[i] != other &&
-        XGetWindowAttributes(display, children[i], &attributes) != 0 &&
-        attributes.map_state == IsViewable &&
-        XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-      if (std::strcmp(name, title) == 0) found = children[i];
+    if (children[i] == other || XGetWindowAttributes(display, children[i], &attributes) == 0 ||
+        attributes.map_state != IsViewable) {
+      continue;
     }
-    if (name != nullptr) XFree(name);
+    // WM_NAME as its bytes, whatever its type: browsers set it as
+    // UTF8_STRING, which XFetchName() does not return.
+    XTextProperty name{};
+    if (XGetWMName(display, children[i], &name) != 0 && name.value != nullptr &&
+        name.format == 8) {
+      const std::string text(reinterpret_cast<const char*>(name.value), name.nitems);
+      if (prefix ? text.rfind(title, 0) == 0 : text == title) found = children[i];
+    }
+    if (name.value != nullptr) XFree(name.value);
+    // Under a window manager the window is inside its frame.
+    if (found == 0) found = FindNamed(display, children[i], title, other, prefix, depth - 1);
   }
   if (children != nullptr) XFree(children);
+  return found;
+}
+
+}  // namespace
+
+unsigned long FindTopLevel(const char* title, unsigned long other, bool prefix) {
+  static Display* const display = XOpenDisplay(nullptr);
+  if (display == nullptr) return 0;
+  return FindNamed(display, DefaultRootWindow(display), title, other, prefix, 3);
+}
+
+bool ClickAt(int x, int y) {
+  static Display* const display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
+  return true;
+}
+
+bool WindowManagerRuns() {
+  static Display* const display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool found =
+      XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
+                         &type, &format, &items, &after, &data) == Success &&
+      items == 1;
+  if (data != nullptr) XFree(data);
   return found;
 }
 

@@ -45,8 +45,18 @@ class Robot {
 };
 
 // A mapped top-level window titled `title` other than `other`, or 0. Used
-// to find a game run by another process (Wine) on the same X server.
-unsigned long FindTopLevel(const char* title, unsigned long other);
+// to find a game run by another process (Wine) on the same X server. With
+// `prefix`, a title that begins with `title` will do (a browser adds its
+// own name to the page's).
+unsigned long FindTopLevel(const char* title, unsigned long other, bool prefix = false);
+
+// A left click through XTest at `x`, `y` on the screen; false without
+// XTest.
+bool ClickAt(int x, int y);
+
+// Whether a window manager (one that says so on the root window, as
+// EWMH asks) runs on the display.
+bool WindowManagerRuns();
 
 // CLOCK_MONOTONIC_RAW less steady_clock (CLOCK_MONOTONIC), now.
 std::chrono::nanoseconds RawClockOffset();
