@@ -15,6 +15,7 @@ import puppeteer from 'puppeteer-core';
 import {
   BOX,
   BUTTONS,
+  CHROMIUM_FLAGS,
   CLIENT,
   GREEN,
   PATIENCE,
@@ -58,16 +59,8 @@ function launch(folder, { noWasm = false } = {}) {
     headless: true,
     userDataDir: folder,
     protocolTimeout: PATIENCE,
-    // As root Chromium needs --no-sandbox; the rest keeps it from calling
-    // out to a network this machine does not have.
     args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
+      ...CHROMIUM_FLAGS,
       // Without its JIT, V8 offers no WebAssembly.
       ...(noWasm ? ['--js-flags=--jitless'] : []),
     ],

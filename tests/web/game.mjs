@@ -9,6 +9,18 @@ import { join } from 'node:path';
 export const PATIENCE = 60_000;
 export const TICK_MS = 1000 / 64;
 
+// Chromium's flags for a test: as root it needs --no-sandbox; the rest
+// keeps it from calling out to a network this machine does not have.
+export const CHROMIUM_FLAGS = [
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-quic',
+  '--no-first-run',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+];
+
 // Where the layout puts each control, in CSS pixels from the client
 // area's corner, as the desktop window has them in pixels.
 export const CLIENT = { width: 484, height: 441 };
