@@ -131,11 +131,11 @@ void Form1::Answer(std::int16_t code, double time_stamp) {
 }
 
 void Form1::LogTimes(double key_time, double handled) const {
-  char text[160];
-  std::snprintf(text, sizeof text,
+  std::array<char, 160> text{};
+  std::snprintf(text.data(), text.size(),
                 "ZAPWIT page times (ms): go signal %.3f, key %.3f, key handler %.3f", *go_read_,
                 key_time, handled);
-  val::global("console").call<void>("info", std::string(text));
+  val::global("console").call<void>("info", std::string(text.data()));
 }
 
 void Form1::Frame() {
