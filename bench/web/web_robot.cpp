@@ -13,8 +13,6 @@
 //   click X Y       a left click at X, Y on the screen, through XTest, as a
 //                   player clicks into a page before typing; "clicked"
 //   wm              "wm yes" once a window manager runs, else "wm no"
-//   clock           "clock NS", CLOCK_MONOTONIC now (for checking the
-//                   driver's clock against this one)
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -86,8 +84,6 @@ int main() {
       }
     } else if (line == "wm") {
       std::printf("wm %s\n", zapwit::WindowManagerRuns() ? "yes" : "no");
-    } else if (line == "clock") {
-      std::printf("clock %lld\n", Ns(Steady::now()));
     } else {
       std::printf("error unknown command %s\n", line.c_str());
     }

@@ -579,13 +579,7 @@ describe(`ZAPWIT in ${browserName}`, () => {
       const game = await openGame(plain.url);
       const { page } = game;
       assert.equal(await page.evaluate(() => window.crossOriginIsolated), false);
-      await clickButton(page, 'COUNTER');
-      await page.waitForFunction(() => document.getElementById('BOX').textContent !== '', {
-        timeout: PATIENCE,
-      });
-      await page.keyboard.press('KeyA');
-      await waitForLines(page, 2);
-      assert.match((await lines(page))[1], SCORE);
+      await playCounter(page);
       await game.close();
     } finally {
       await plain.stop();
@@ -620,16 +614,8 @@ describe(`ZAPWIT in ${browserName}`, () => {
   it('reports its timer resolution, cross-origin isolated', async () => {
     const game = await openGame();
     const { page } = game;
-    const { isolated, step } = await page.evaluate(() => {
-      let finest = Infinity;
-      let last = performance.now();
-      for (let i = 0; i < 2_000_000 && finest > 0.001; i += 1) {
-        const now = performance.now();
-        if (now > last) finest = Math.min(finest, now - last);
-        last = now;
-      }
-      return { isolated: window.crossOriginIsolated, step: finest };
-    });
+    const isolated = await page.evaluate(() => window.crossOriginIsolated);
+    const step = await page.evaluate(inPage.timerStep);
     assert.equal(isolated, true, 'the server sent the isolation headers');
     process.stdout.write(`# ${browserName}: performance.now() resolution ${(step * 1000).toFixed(1)} us\n`);
     await game.close();
