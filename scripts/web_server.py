@@ -3,8 +3,11 @@
 
 Cross-origin isolated (so performance.now() has its finest resolution),
 under the page's Content Security Policy, never cached, and WebAssembly as
-application/wasm. Prints the page's address once it accepts connections,
-then serves until stopped.
+application/wasm. Each file's validator is a strong ETag from its content,
+and no Last-Modified is sent: a file replaced within the same second as
+the last request (as a test replaces a build) is never answered "not
+modified". Prints the page's address once it accepts connections, then
+serves until stopped.
 
 Usage: web_server.py SITE_DIR [--port N] [--bind ADDR] [--quiet] [--plain]
   --port 0 takes a free port, as tests do; the address printed names it.
@@ -13,7 +16,10 @@ Usage: web_server.py SITE_DIR [--port N] [--bind ADDR] [--quiet] [--plain]
 """
 import argparse
 import functools
+import hashlib
 import http.server
+import io
+import os
 import socket
 import sys
 
@@ -31,6 +37,38 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     }
 
     plain = False
+
+    def send_head(self):
+        """Serves a file whole, as read once, with an ETag of its bytes.
+
+        Folders are left to the base class (its redirect to the trailing
+        slash, its listing) unless they hold an index.html.
+        """
+        path = self.translate_path(self.path)
+        if os.path.isdir(path):
+            index = os.path.join(path, "index.html")
+            if not self.path.split("?", 1)[0].endswith("/") or not os.path.isfile(index):
+                return super().send_head()
+            path = index
+        try:
+            with open(path, "rb") as file:
+                body = file.read()
+        except OSError:
+            self.send_error(http.HTTPStatus.NOT_FOUND, "File not found")
+            return None
+        tag = '"%s"' % hashlib.sha256(body).hexdigest()[:32]
+        wanted = self.headers.get("If-None-Match", "")
+        if tag in (candidate.strip() for candidate in wanted.split(",")) or wanted.strip() == "*":
+            self.send_response(http.HTTPStatus.NOT_MODIFIED)
+            self.send_header("ETag", tag)
+            self.end_headers()
+            return None
+        self.send_response(http.HTTPStatus.OK)
+        self.send_header("Content-Type", self.guess_type(path))
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("ETag", tag)
+        self.end_headers()
+        return io.BytesIO(body)
 
     def end_headers(self):
         if self.plain:
