@@ -61,6 +61,8 @@ TestEngine::TestEngine(Display& display, std::function<float()> clock,
 
 const TestState& TestEngine::State() const { return state_; }
 
+void TestEngine::Restore(const TestState& state) { state_ = state; }
+
 void TestEngine::StartTest(TestMode test) {
   const StartRule rule = RuleFor(test);
   if (rule.span == 0) return;  // Idle, or not a test at all

@@ -75,6 +75,13 @@ class TestEngine {
 
   const TestState& State() const;
 
+  // Puts the engine back to `state`, which State() gave earlier, with no
+  // word to the display: for a front-end whose toolkit hands it an event
+  // after a later one, so that it can answer the event as it would have
+  // been answered in its time. What the display shows is the caller's to
+  // put back.
+  void Restore(const TestState& state);
+
  private:
   void TickLight();
   void TickJump();

@@ -1,8 +1,12 @@
-// The engine's own cost per call, with a display that does nothing.
+// The engine's own cost per call, with a display that does nothing; and
+// the same ticks through the browser's loop, which keeps the state from
+// before each tick for a late key (compare BM_Tick and BM_PageTick of one
+// run).
 #include <benchmark/benchmark.h>
 
 #include "display/display.h"
 #include "engine/test_engine.h"
+#include "window/web/page_loop.h"
 
 namespace zapwit {
 namespace {
@@ -47,6 +51,52 @@ BENCHMARK(BM_Tick)
     ->Arg(static_cast<int>(TestMode::Jump))
     ->Arg(static_cast<int>(TestMode::Number))
     ->Arg(static_cast<int>(TestMode::Counter));
+
+// An engine behind the browser's loop, drawing `random` every time.
+struct Page {
+  Page(Display& shown, float random)
+      : engine(loop, [this] { return loop.Clock(); }, [random] { return random; }),
+        loop(engine, shown, 45000.0, 0.0) {}
+  TestEngine engine;
+  PageLoop loop;
+};
+
+// The same ticks through the browser's loop, each at its page time.
+void BM_PageTick(benchmark::State& state) {
+  const auto mode = static_cast<TestMode>(state.range(0));
+  NullDisplay display;
+  Page page(display, 0.0f);
+  double now = 0;
+  while (state.KeepRunning()) {
+    page.loop.Start(mode);
+    for (int i = 0; i < kTicksPerStart; ++i) page.loop.Tick(now += 15.625);
+  }
+  state.counters["per_tick"] = benchmark::Counter(
+      kTicksPerStart, benchmark::Counter::kIsIterationInvariantRate |
+                          benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_PageTick)
+    ->ArgName("mode")
+    ->Arg(static_cast<int>(TestMode::Light))
+    ->Arg(static_cast<int>(TestMode::Jump))
+    ->Arg(static_cast<int>(TestMode::Number))
+    ->Arg(static_cast<int>(TestMode::Counter));
+
+// A COUNTER key made before all 16 kept ticks: the loop's most work for a
+// key, BOX put back included.
+void BM_PageLateKey(benchmark::State& state) {
+  NullDisplay display;
+  Page page(display, 0.5f);
+  double now = 0;
+  while (state.KeepRunning()) {
+    state.PauseTiming();
+    page.loop.Start(TestMode::Counter);
+    for (std::size_t i = 0; i < PageLoop::kKeptTicks; ++i) page.loop.Tick(now += 15.625);
+    state.ResumeTiming();
+    page.loop.Key('a', now - 1000.0, now);
+  }
+}
+BENCHMARK(BM_PageLateKey);
 
 void BM_StartTest(benchmark::State& state) {
   NullDisplay display;

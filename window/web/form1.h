@@ -12,7 +12,7 @@
 #include "engine/rng.h"
 #include "engine/test_engine.h"
 #include "window/printed_lines.h"
-#include "window/web/page_clock.h"
+#include "window/web/page_loop.h"
 #include "window/web/page_rules.h"
 
 namespace zapwit {
@@ -25,10 +25,10 @@ namespace zapwit {
 //
 // TIME runs on the animation frame: each frame runs the ticks that have
 // come due on the page's clock, so a change of BOX is made just before the
-// frame that shows it. The engine's clock reads performance.now() at the
-// moment it is asked (the go signal's tick), and for a key the moment the
-// browser received it (the event's timeStamp), never earlier than the
-// last reading.
+// frame that shows it. The engine's clock reads performance.now() at a
+// tick, and for a key the moment the browser received it (the event's
+// timeStamp). The page's loop hands the engine keys and ticks in the order
+// of those times, whatever order the browser ran them in.
 class Form1 final : public Display {
  public:
   // Builds the controls inside `client_area`, an empty element of the
@@ -50,13 +50,14 @@ class Form1 final : public Display {
   void NUMBER_Click();
   void COUNTER_Click();
   void TIME_Timer();
-  void Form_KeyPress(std::int16_t key);
+  // `time_stamp`: when the browser received the key, on the page's clock.
+  void Form_KeyPress(std::int16_t key, double time_stamp);
 
   // From the page's listeners. `index` is the button's place in the row.
   void Click(int index);
   // A key; true if the game took it (the page then stops the browser's own
-  // use of it). `on_button`: a start button has the focus, and Space,
-  // Enter and Tab are the button's, as on any dialog.
+  // use of it). `on_button`: a start button has the focus (BrowsersKey
+  // says which keys are then the button's).
   bool Key(const PageKey& key, bool on_button, double time_stamp);
   // A finger or a pen touched the page outside the buttons: a key.
   void Tap(double time_stamp);
@@ -69,32 +70,25 @@ class Form1 final : public Display {
   void Fit();
 
  private:
-  float ReadClock();
-  void Answer(std::int16_t code, double time_stamp);
   // Writes the exact page times of a timed test to the console, in
   // milliseconds: the go signal's reading, the key's timeStamp and when
   // its handler ran. The score rounds them to hundredths of a second, and
   // the engine's clock to single precision; these are for measuring.
-  void LogTimes(double key_time, double handled) const;
+  static void LogTimes(double go_time, double key_time, double handled);
 
   emscripten::val client_area_;
   emscripten::val lines_element_;
   emscripten::val box_;
   std::vector<emscripten::val> buttons_;  // LIGHT, JUMP, NUMBER, COUNTER
 
-  PageClock clock_;
-  FrameTicks ticks_;
   Rng rng_;
+  // The engine draws through the loop, which passes BOX and the lines on
+  // to this form; the loop gives the engine its clock.
   TestEngine engine_;
+  PageLoop loop_;
   PrintedLines lines_;
   int line_height_ = 1;
   bool hidden_ = false;
-  // The time of the key the engine is handling, while it handles it.
-  std::optional<double> key_time_;
-  // The page time the clock read last, and the one it read for the go
-  // signal of the running test.
-  double last_read_ = 0;
-  std::optional<double> go_read_;
 };
 
 }  // namespace zapwit

@@ -1,6 +1,5 @@
 #include "window/web/page_clock.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -12,11 +11,10 @@ constexpr double kSecondsPerDay = 86400.0;
 }  // namespace
 
 PageClock::PageClock(double day_seconds, double page_ms)
-    : day_seconds_(day_seconds), anchor_ms_(page_ms), latest_ms_(page_ms) {}
+    : day_seconds_(day_seconds), anchor_ms_(page_ms) {}
 
-float PageClock::At(double page_ms) {
-  latest_ms_ = std::max(latest_ms_, page_ms);
-  double seconds = std::fmod(day_seconds_ + (latest_ms_ - anchor_ms_) / 1000.0,
+float PageClock::At(double page_ms) const {
+  double seconds = std::fmod(day_seconds_ + (page_ms - anchor_ms_) / 1000.0,
                              kSecondsPerDay);
   if (seconds < 0) seconds += kSecondsPerDay;
   return static_cast<float>(seconds);

@@ -17,19 +17,12 @@ class PageClock {
   PageClock(double day_seconds, double page_ms);
 
   // The reading at page time `page_ms`, wrapped at midnight (86 400 s) as
-  // the desktop clock is. Never earlier than the last reading: a key the
-  // browser received just before the go signal's frame, but handed to the
-  // game after it, reads the go signal's time instead of one before it,
-  // which the scoring would take for a day's worth of midnight wrap.
-  float At(double page_ms);
-
-  // The page time of the latest reading.
-  double Latest() const { return latest_ms_; }
+  // the desktop clock is.
+  float At(double page_ms) const;
 
  private:
   double day_seconds_;
   double anchor_ms_;
-  double latest_ms_;
 };
 
 // Which of the page's animation frames run a tick. The ticks keep the
