@@ -1,15 +1,15 @@
 // The browser front-end's own rules, which run in the page but need none:
 // its clock on the page's time, its ticks on the animation frame, which
-// keys count, its colours and its fit to the viewport.
+// keys count and which the browser keeps, its colours and its fit to the
+// viewport. (The order of keys and ticks: page_loop_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "display/colors.h"
-#include "engine/test_engine.h"
-#include "tests/fakes.h"
 #include "window/form_layout.h"
 #include "window/web/page_clock.h"
 #include "window/web/page_rules.h"
@@ -34,39 +34,6 @@ TEST(PageClock, AdvancesOnPageTimeFromItsAnchorAndWrapsAtMidnight) {
     PageClock clock(c.day_seconds, c.anchor_ms);
     EXPECT_FLOAT_EQ(clock.At(c.page_ms), c.reading) << c.day_seconds << " + " << c.page_ms;
   }
-}
-
-TEST(PageClock, NeverReadsEarlierThanItsLastReading) {
-  PageClock clock(45000.0, 0.0);
-  EXPECT_FLOAT_EQ(clock.At(2000.0), 45002.0f);
-  EXPECT_FLOAT_EQ(clock.At(1500.0), 45002.0f);
-  EXPECT_EQ(clock.Latest(), 2000.0);
-  EXPECT_FLOAT_EQ(clock.At(2500.0), 45002.5f);
-}
-
-// A key the browser received 5 ms before the go signal's frame, handed to
-// the game after that frame's tick, is taken at the go signal's time: a
-// reaction of 0, not a reading before GoTime that the scoring would count
-// from midnight (about -8.6 million at this hour).
-TEST(PageClock, KeyStampedBeforeTheGoFrameScoresFromTheGoSignal) {
-  testing::CallLog log;
-  testing::RecordingDisplay display(log);
-  PageClock clock(80000.0, 0.0);
-  double now_ms = 0.0;
-  std::optional<double> key_ms;
-  TestEngine engine(
-      display, [&] { return clock.At(key_ms ? *key_ms : now_ms); }, [] { return 0.0f; });
-  engine.StartTest(TestMode::Jump);  // Target 5: green on the 50th tick
-  for (int tick = 1; tick <= 50; ++tick) {
-    now_ms = tick * 15.625;
-    engine.Tick();
-  }
-  ASSERT_NE(engine.State().GoTime, 0.0) << "no go signal";
-  key_ms = now_ms - 5.0;
-  engine.KeyPressed(' ');
-  ASSERT_FALSE(display.lines.empty());
-  EXPECT_EQ(display.lines.back(), "Your score is  100 , 100 is perfect.");
-  EXPECT_EQ(engine.State().Score, 100.0);
 }
 
 // The desktop's 64 ticks a second, whatever the display's frame rate: at
@@ -133,6 +100,28 @@ TEST(PageKeys, CharactersAndTheNamedFewCountModifiedKeysAreTheBrowsers) {
     EXPECT_EQ(KeyCode(c.key), c.code)
         << "'" << c.key.key << "' ctrl " << c.key.ctrl << " alt " << c.key.alt << " meta "
         << c.key.meta << " altgr " << c.key.alt_graph;
+  }
+}
+
+// Before, Tab was the game's in Idle too, and a click on the page's
+// surface put the focus on the page: a keyboard user could never Tab back
+// to the buttons, or out of the page.
+TEST(PageKeys, TabIsTheBrowsersWhileNoTestRunsSpaceAndEnterTheFocusedButtons) {
+  const struct {
+    std::string_view key;
+    bool test_running, on_button, browsers;
+  } cases[] = {
+      {"Tab", false, true, true},    {"Tab", false, false, true},
+      {"Tab", true, false, false},   {"Tab", true, true, false},  // a button just hidden
+      {" ", false, true, true},      {"Enter", false, true, true},
+      {" ", false, false, false},    {"Enter", false, false, false},
+      {" ", true, true, false},      {"Enter", true, true, false},
+      {"a", false, true, false},     {"a", true, false, false},
+      {"Escape", false, true, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BrowsersKey({c.key}, c.test_running, c.on_button), c.browsers)
+        << "'" << c.key << "' running " << c.test_running << " on a button " << c.on_button;
   }
 }
 

@@ -48,6 +48,11 @@ EM_JS(void, Listen, (), {
     const button = event.target.closest("button");
     if (button) Module.zapwitClick(Number(button.dataset.button));
   });
+  // A press on the surface leaves the focus where it was, as the desktop
+  // window's surface takes none: the buttons stay within Tab's reach.
+  area.addEventListener("mousedown", (event) => {
+    if (!event.target.closest("button")) event.preventDefault();
+  });
   document.addEventListener("keydown", (event) => {
     const onButton = event.target instanceof HTMLButtonElement;
     if (Module.zapwitKey(event.key, event.ctrlKey, event.altKey, event.metaKey,

@@ -52,6 +52,11 @@ std::optional<std::int16_t> KeyCode(const PageKey& key) {
   return std::nullopt;
 }
 
+bool BrowsersKey(const PageKey& key, bool test_running, bool on_button) {
+  if (test_running) return false;
+  return key.key == "Tab" || (on_button && (key.key == " " || key.key == "Enter"));
+}
+
 std::string CssColor(ColorWord word) {
   const ResolvedColor color = Resolve(word);
   if (color.is_system) return "ButtonFace";

@@ -24,6 +24,14 @@ struct PageKey {
 // AltGr, which some keyboards report as Ctrl and Alt.
 std::optional<std::int16_t> KeyCode(const PageKey& key);
 
+// Whether the browser keeps `key` for itself rather than give it to the
+// game. While no test runs (before one, and after it), Tab moves the focus
+// as on any page, so the keyboard can always reach the buttons and leave
+// the page; and Space and Enter on a start button (`on_button`) press it.
+// While a test runs, every key is the game's to judge (KeyCode), Tab and a
+// key on a button just hidden by the test's start too.
+bool BrowsersKey(const PageKey& key, bool test_running, bool on_button);
+
 // The CSS colour for a colour word: a plain colour as rgb(), a system
 // colour as ButtonFace, the only one the game uses (the form's colour).
 std::string CssColor(ColorWord word);
