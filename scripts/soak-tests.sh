@@ -3,12 +3,15 @@
 # packaging tool (CTest label window-system) ROUNDS times, every second round with a
 # busy process on each core, and ends with one line per test: its failures
 # out of its runs. Exits non-zero if any run failed. A test that fails here
-# is mended, never retried until it passes.
-# Usage: scripts/soak-tests.sh [ROUNDS]   (20 by default)
+# is mended, never retried until it passes. PATTERN soaks only the tests
+# whose names match it (CTest's -R), e.g. Browser.
+# Usage: scripts/soak-tests.sh [ROUNDS [PATTERN]]   (20 rounds by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-20}
-[[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [ROUNDS]" >&2; exit 2; }
+only=()
+[[ -n ${2:-} ]] && only=(-R "$2")
+[[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [ROUNDS [PATTERN]]" >&2; exit 2; }
 
 scripts/deps.sh test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAPWIT_BENCH=ON >/dev/null
@@ -51,7 +54,7 @@ for round in $(seq "$rounds"); do
   echo "=== round $round of $rounds, $load"
   for tree in "${trees[@]}"; do
     # One line per test: "NAME Passed" or "NAME Failed" (or Timeout, ...).
-    ctest --test-dir "$tree" -L window-system --output-on-failure 2>&1 |
+    ctest --test-dir "$tree" -L window-system "${only[@]}" --output-on-failure 2>&1 |
       tee "$results.round" |
       sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) \.+ *(\*\*\*)?([A-Za-z]+).*/\1 \3/p' \
         >>"$results" || true

@@ -138,6 +138,58 @@ export const inPage = {
     game: document.documentElement.dataset.version,
     served: navigator.serviceWorker?.controller ? 'worker' : 'network',
   }),
+  // A key made before a tick and handed to the game after it, as a browser
+  // does when a frame runs a tick in the gap between a key and its
+  // handler. Once an animation frame, a keydown is made (its timeStamp is
+  // its making) until BOX shows `signal`, 'green', 'even' (an even
+  // number), or 'next' (its count moved on); the key made in the frame
+  // before is then dispatched. The game's frame, which ran the tick, comes
+  // first in each frame: it asked for its frames first. Resolves with BOX
+  // as it was when the key was made, or { timedOut } after `patience` ms.
+  keyMadeBeforeATick: (signal, patience) =>
+    new Promise((resolve) => {
+      const box = document.getElementById('BOX');
+      const end = performance.now() + patience;
+      const look = () => ({
+        color: getComputedStyle(box).backgroundColor,
+        caption: box.textContent,
+        left: box.offsetLeft,
+        top: box.offsetTop,
+      });
+      let made;
+      let then;
+      const frame = () => {
+        const now = look();
+        const shows =
+          signal === 'green'
+            ? now.color === 'rgb(0, 255, 0)'
+            : signal === 'even'
+              ? now.caption !== '' && Number(now.caption) % 2 === 0
+              : then !== undefined && now.caption !== then.caption;
+        if (shows && made) {
+          document.body.dispatchEvent(made);
+          resolve(then);
+          return;
+        }
+        if (!shows && (signal !== 'next' || now.caption !== '')) {
+          made = new KeyboardEvent('keydown', { key: 'a', code: 'KeyA', bubbles: true, cancelable: true });
+          then = now;
+        }
+        if (performance.now() > end) resolve({ timedOut: true });
+        else requestAnimationFrame(frame);
+      };
+      requestAnimationFrame(frame);
+    }),
+  // BOX's look as keyMadeBeforeATick reads it.
+  boxPlace: () => {
+    const box = document.getElementById('BOX');
+    return {
+      color: getComputedStyle(box).backgroundColor,
+      caption: box.textContent,
+      left: box.offsetLeft,
+      top: box.offsetTop,
+    };
+  },
   // The page's service worker, as the page sees it, and the caches it made.
   workerState: async () => {
     const registration = await navigator.serviceWorker.getRegistration();
@@ -163,3 +215,25 @@ export async function buildOf(folder) {
 // charge, with its cache alone.
 export const keepsOnly = (state, name) =>
   state.active === 'activated' && !state.pending && state.caches.join() === `zapwit-${name}`;
+
+// What the game must print for a key made before the tick that showed
+// `signal` in `test`, given BOX as it was when the key was made (`then`),
+// and the time of day around it (seconds, for the score from midnight).
+// The desktop would have had the key first: LIGHT ends unscored, JUMP and
+// NUMBER count from midnight, COUNTER scores the count the key was made at.
+export function lateKeyExpected(test, then) {
+  if (test === 'LIGHT') return { lines: [PROMPTS.LIGHT] };
+  if (test === 'COUNTER') {
+    const score = 100 - Math.abs(Number(then.caption) - 100);
+    return { lines: [PROMPTS.COUNTER, scoreLine(score), ...(score < 0 ? [REMARK] : [])] };
+  }
+  return { fromMidnight: true, prompt: PROMPTS[test] };
+}
+
+// The cases of that: each test and the change of BOX its key comes before.
+export const LATE_KEYS = [
+  ['LIGHT', 'green'],
+  ['JUMP', 'green'],
+  ['NUMBER', 'even'],
+  ['COUNTER', 'next'],
+];

@@ -16,6 +16,7 @@ import {
   BUTTONS,
   CLIENT,
   GREEN,
+  LATE_KEYS,
   PATIENCE,
   PROMPTS,
   RED,
@@ -25,6 +26,7 @@ import {
   buildOf,
   inPage,
   keepsOnly,
+  lateKeyExpected,
   scoreLine,
   startServer,
   until,
@@ -117,6 +119,15 @@ const eachFrame = (step, ...args) =>
        else requestAnimationFrame(frame);
      };
      requestAnimationFrame(frame);`,
+    ...args,
+  );
+
+// Runs `script`, an in-page function that returns a promise, with `args`;
+// resolves with what it resolves with.
+const runAsync = (script, ...args) =>
+  driver.executeAsyncScript(
+    `const done = arguments[arguments.length - 1];
+     (${script.toString()})(...[...arguments].slice(0, -1)).then(done);`,
     ...args,
   );
 
@@ -219,20 +230,64 @@ describe('ZAPWIT in WebKitGTK', () => {
     await noErrors();
   });
 
-  it('plays LIGHT: green, then a key a tick later gives a score line', async () => {
+  it('plays LIGHT with a real key: a key a tick after green scores what its time says', async () => {
     await open();
     await button('LIGHT').click();
     assert.deepEqual(await lines(), [PROMPTS.LIGHT]);
-    const green = await eachFrame(
-      (want) =>
-        getComputedStyle(document.getElementById('BOX')).backgroundColor === want ? performance.now() : undefined,
-      GREEN,
-    );
-    assert.equal(typeof green, 'number', 'BOX never turned green');
-    await eachFrame((since) => (performance.now() >= since ? true : undefined), green + 2 * TICK_MS);
+    // The first frame that shows green, and the frame before it.
+    const green = await eachFrame((want) => {
+      const now = performance.now();
+      if (getComputedStyle(document.getElementById('BOX')).backgroundColor === want) {
+        return { before: window.zapwitLastFrame, at: now };
+      }
+      window.zapwitLastFrame = now;
+      return undefined;
+    }, GREEN);
+    assert.equal(typeof green.at, 'number', 'BOX never turned green');
+    await eachFrame((since) => (performance.now() >= since ? true : undefined), green.at + 2 * TICK_MS);
+    const sent = await run(() => performance.now());
     await type('a');
     await waitForLines(2);
-    assert.match((await lines())[1], SCORE);
+    const answered = await run(() => performance.now());
+    const line = (await lines())[1];
+    assert.match(line, SCORE);
+    const score = Number(line.match(/^Your score is ([ -]\d+) ,/)[1]);
+    const most = Math.ceil(100 - (sent - green.at) / 10) + 2;
+    const least = Math.floor(100 - (answered - green.before) / 10) - 2;
+    assert.ok(score <= 100 && score <= most && score >= least, `${score} not within ${least}..${Math.min(most, 100)}`);
+    await noErrors();
+  });
+
+  for (const [caption, signal] of LATE_KEYS) {
+    it(`answers a ${caption} key made before a tick and handed over after it as the desktop would`, async () => {
+      await open();
+      await button(caption).click();
+      const then = await runAsync(inPage.keyMadeBeforeATick, signal, PATIENCE);
+      assert.ok(!then.timedOut, `BOX never showed ${signal}`);
+      const expected = lateKeyExpected(caption, then);
+      if (expected.fromMidnight) {
+        await waitForLines(2);
+        const [prompt, score, remark] = await lines();
+        assert.equal(prompt, expected.prompt);
+        assert.match(score, /^Your score is -\d+ , 100 is perfect\.$/, 'scored as if after the go signal');
+        assert.equal(remark, REMARK);
+      } else {
+        await waitForLines(expected.lines.length);
+        await waitPageTime(2 * TICK_MS);
+        assert.deepEqual(await lines(), expected.lines);
+      }
+      assert.deepEqual(await run(inPage.boxPlace), then, 'BOX as it was when the key was made');
+      await noErrors();
+    });
+  }
+
+  it("keeps the buttons within Tab's reach after a click on the surface", async () => {
+    await open();
+    const focused = () => run(() => document.activeElement?.textContent ?? '');
+    await driver.actions().move({ x: 400, y: 300 }).click().perform();
+    assert.equal(await focused(), 'LIGHT', 'a click on the surface took the focus');
+    await type(Key.TAB);
+    assert.equal(await focused(), 'JUMP');
     await noErrors();
   });
 
