@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, and nothing when they are all
 # there already.
-# Usage: scripts/deps.sh play|test|bench|windows|web|debian|reproducible
+# Usage: scripts/deps.sh play|test|bench|windows|web|web-test|debian|reproducible
 set -euo pipefail
 
 play=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
@@ -26,15 +26,16 @@ windows=(g++ cmake ninja-build libgtest-dev xvfb xauth libx11-dev libxtst-dev
   nsis icoutils)
 test+=("${windows[@]}")
 
-# The browser build: Debian's emscripten (with its Node.js), the three
-# browser engines the page is tested in (WebKitGTK through its WebDriver
-# server), and Python for the page's server. npm comes with this machine's
-# Node.js; Debian's own Node needs its npm. zip and strip-nondeterminism
-# make the site's reproducible zip.
-web=(cmake ninja-build emscripten chromium firefox-esr webkit2gtk-driver
-  xvfb xauth python3 googletest zip strip-nondeterminism)
-command -v npm >/dev/null 2>&1 || web+=(npm)
-test+=("${web[@]}")
+# The browser build, as a player builds and serves it: Debian's emscripten
+# (with its Node.js) and Python for the page's server and the site's zip.
+web=(cmake ninja-build emscripten python3)
+# Its tests: the three browser engines the page is tested in (WebKitGTK
+# through its WebDriver server), Xvfb for the headful ones, GoogleTest for
+# the suites as WebAssembly. npm comes with this machine's Node.js;
+# Debian's own Node needs its npm.
+web_test=("${web[@]}" chromium firefox-esr webkit2gtk-driver xvfb xauth googletest)
+command -v npm >/dev/null 2>&1 || web_test+=(npm)
+test+=("${web_test[@]}")
 
 bench=("${play[@]}" libbenchmark-dev xvfb xauth libx11-dev libxtst-dev libxdamage-dev
   openbox)  # the browser robot's window manager
@@ -56,9 +57,10 @@ case "${1:-}" in
   bench) wanted=("${bench[@]}") ;;
   windows) wanted=("${windows[@]}") ;;
   web) wanted=("${web[@]}") ;;
+  web-test) wanted=("${web_test[@]}") ;;
   debian) wanted=("${debian[@]}") ;;
   reproducible) wanted=("${reproducible[@]}") ;;
-  *) echo "usage: $0 play|test|bench|windows|web|debian|reproducible" >&2; exit 2 ;;
+  *) echo "usage: $0 play|test|bench|windows|web|web-test|debian|reproducible" >&2; exit 2 ;;
 esac
 
 # 32-bit Windows runs under Debian's 32-bit Wine, where this kernel runs

@@ -19,7 +19,7 @@ cmake --build build
 # The Windows trees, built (and tested once) if they are not there yet.
 [[ -f build-windows/x64/CTestTestfile.cmake ]] || scripts/windows.sh
 # The browser build, built if it is not there yet.
-[[ -f build-web/CTestTestfile.cmake ]] || scripts/web.sh --build-only
+[[ -f build-web/CTestTestfile.cmake ]] || scripts/web.sh --build-only --tests
 trees=(build build-web)
 for arch in x64 x86; do
   [[ -f build-windows/$arch/CTestTestfile.cmake ]] && trees+=("build-windows/$arch")

@@ -22,7 +22,7 @@ scripts/windows.sh
 
 # The browser build: the engine and window suites as WebAssembly under
 # Node, and the page played in Chromium and Firefox, each twice too.
-scripts/web.sh --build-only
+scripts/web.sh --build-only --tests
 ctest --test-dir build-web --output-on-failure --repeat until-fail:2
 
 # The Debian source and binary packages: built, checked, lintian,

@@ -23,7 +23,7 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DZAPWIT_BENCH=ON -DZAPWIT_TESTS=OFF >/dev/null
 cmake --build build-bench --target web_robot
 # The page, and the test driver the robot drives the browser with.
-scripts/web.sh --build-only >/dev/null
+scripts/web.sh --build-only --tests >/dev/null
 
 out=build-bench/bench/web-results
 mkdir -p "$out"

@@ -4,7 +4,7 @@
 // sleep. One browser a run, named by ZAPWIT_BROWSER (chromium or firefox);
 // the page is served by scripts/web_server.py from ZAPWIT_SITE, on a free
 // port, with the headers a host should send.
-import { copyFile, cp, mkdtemp, readFile, readdir, rename, rm, stat, utimes } from 'node:fs/promises';
+import { copyFile, cp, mkdtemp, readFile, readdir, rename, rm, stat, utimes, writeFile } from 'node:fs/promises';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -26,6 +26,7 @@ import {
   SCORE,
   TICK_MS,
   buildOf,
+  cacheOf,
   inPage,
   keepsOnly,
   lateKeyExpected,
@@ -88,8 +89,10 @@ after(async () => {
 async function openGame(url = address) {
   const page = await browser.newPage();
   const errors = [];
+  const warnings = [];
   page.on('console', (message) => {
     if (message.type() === 'error') errors.push(`console: ${message.text()}`);
+    if (message.type() === 'warn' || message.type() === 'warning') warnings.push(message.text());
   });
   page.on('pageerror', (error) => errors.push(`page: ${error.message}`));
   page.on('requestfailed', (request) => errors.push(`request failed: ${request.url()}`));
@@ -128,6 +131,7 @@ async function openGame(url = address) {
   });
   return {
     page,
+    warnings,
     async close() {
       const violations = await page.evaluate(() => window.zapwitViolations);
       await page.close();
@@ -835,4 +839,120 @@ describe(`ZAPWIT in ${browserName}`, () => {
       await rm(served, { recursive: true, force: true });
     }
   });
+
+  // A site folder made from `from`, with `change` applied to its files.
+  async function siteCopy(from, change = async () => {}) {
+    const folder = await mkdtemp(join(tmpdir(), 'zapwit-served-'));
+    await cp(from, folder, { recursive: true });
+    await change(folder);
+    return folder;
+  }
+
+  it('plays behind a host that redirects /index.html to /, kept, reloaded, online and offline', async () => {
+    const build = await buildOf(site);
+    const own = await startServer(site, '--redirect-index');
+    try {
+      const game = await openGame(own.url);
+      const { page } = game;
+      assert.ok(await keptOnly(page, build.name), `never kept: ${JSON.stringify(await workerState(page))}`);
+      await reload(page);
+      assert.deepEqual(await runningBuild(page), { html: build.version, game: build.version, served: 'worker' });
+      await playCounter(page);
+      await own.stop();
+      await reload(page);
+      assert.deepEqual(await runningBuild(page), { html: build.version, game: build.version, served: 'worker' });
+      await playCounter(page);
+      await game.close();
+    } finally {
+      await own.stop();
+    }
+  });
+
+  it('keeps two builds under two paths of one origin, each visited once, both playing offline', async () => {
+    const [first, next] = [await buildOf(site), await buildOf(siteNext)];
+    const root = await mkdtemp(join(tmpdir(), 'zapwit-origin-'));
+    await cp(site, join(root, 'stable'), { recursive: true });
+    await cp(siteNext, join(root, 'beta'), { recursive: true });
+    const own = await startServer(root);
+    const copies = [
+      ['stable/', first],
+      ['beta/', next],
+    ];
+    try {
+      for (const [path, build] of copies) {
+        const visit = await openGame(own.url + path);
+        assert.ok(await keptOnly(visit.page, build.name), `${path} never kept: ${JSON.stringify(await workerState(visit.page))}`);
+        await visit.close();
+      }
+      await own.stop();
+      for (const [path, build] of copies) {
+        const game = await openGame(own.url + path);
+        const { page } = game;
+        assert.deepEqual(await runningBuild(page), { html: build.version, game: build.version, served: 'worker' }, path);
+        const { caches } = await workerState(page);
+        assert.deepEqual(caches.sort(), [cacheOf(next.name, `${own.url}beta/`), cacheOf(first.name, `${own.url}stable/`)].sort());
+        await playCounter(page);
+        await game.close();
+      }
+    } finally {
+      await own.stop();
+      await rm(root, { recursive: true, force: true });
+    }
+  });
+
+  it('says once on the console why a host that changes a file keeps it from being kept, and plays', async () => {
+    // As a host that injects a script or minifies does: one byte more.
+    const changed = await siteCopy(site, async (folder) => {
+      const css = join(folder, 'style.css');
+      await writeFile(css, `${await readFile(css, 'utf8')}\n`);
+    });
+    const own = await startServer(changed);
+    try {
+      const game = await openGame(own.url);
+      const { page, warnings } = game;
+      const said = () => warnings.filter((text) => text.includes('cannot keep itself for offline play'));
+      assert.ok(
+        await until(async () => said().length > 0 && !(await workerState(page)).pending),
+        `no word of it: ${JSON.stringify(warnings)}`,
+      );
+      assert.equal(said().length, 1, JSON.stringify(warnings));
+      assert.match(said()[0], /style\.css is not the one this build was made with/);
+      assert.equal((await workerState(page)).active, 'none');
+      await playCounter(page);
+      await game.close();
+    } finally {
+      await own.stop();
+      await rm(changed, { recursive: true, force: true });
+    }
+  });
+
+  // What the page says when its WebAssembly cannot be had, or cannot run.
+  const START_FAILURES = [
+    ['missing', (wasm) => rm(wasm), 'ZAPWIT could not download its game file zapwit.wasm: the server answered 404.'],
+    [
+      'cut short',
+      async (wasm) => writeFile(wasm, (await readFile(wasm)).subarray(0, 1000)),
+      'ZAPWIT could not start: this browser could not compile its WebAssembly.',
+    ],
+  ];
+  for (const [what, damage, said] of START_FAILURES) {
+    it(`tells the player when zapwit.wasm is ${what}`, async () => {
+      const damaged = await siteCopy(site, (folder) => damage(join(folder, 'zapwit.wasm')));
+      const own = await startServer(damaged);
+      const page = await browser.newPage();
+      try {
+        await page.goto(own.url, { waitUntil: 'load', timeout: PATIENCE });
+        await page.waitForFunction(() => document.getElementById('status').textContent !== '', {
+          timeout: PATIENCE,
+        });
+        assert.equal(await page.evaluate(() => document.getElementById('status').textContent), said);
+        assert.equal(await page.evaluate(() => document.querySelectorAll('#form button').length), 0);
+      } finally {
+        await page.close();
+        await own.stop();
+        await rm(damaged, { recursive: true, force: true });
+      }
+    });
+  }
 });
+

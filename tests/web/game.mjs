@@ -190,12 +190,14 @@ export const inPage = {
       top: box.offsetTop,
     };
   },
-  // The page's service worker, as the page sees it, and the caches it made.
+  // The page's service worker, as the page sees it, its scope, and the
+  // caches of every scope on the origin.
   workerState: async () => {
     const registration = await navigator.serviceWorker.getRegistration();
     return {
       active: registration?.active?.state ?? 'none',
       pending: Boolean(registration?.waiting || registration?.installing),
+      scope: registration?.scope ?? '',
       caches: await caches.keys(),
     };
   },
@@ -211,10 +213,15 @@ export async function buildOf(folder) {
   };
 }
 
+// The name of build `name`'s cache in `scope`.
+export const cacheOf = (name, scope) => `zapwit ${name} ${scope}`;
+
 // Whether `state` (inPage.workerState) has build `name`'s worker in
-// charge, with its cache alone.
+// charge, with its cache alone among its scope's.
 export const keepsOnly = (state, name) =>
-  state.active === 'activated' && !state.pending && state.caches.join() === `zapwit-${name}`;
+  state.active === 'activated' &&
+  !state.pending &&
+  state.caches.filter((cache) => cache.endsWith(` ${state.scope}`)).join() === cacheOf(name, state.scope);
 
 // What the game must print for a key made before the tick that showed
 // `signal` in `test`, given BOX as it was when the key was made (`then`),

@@ -1,6 +1,7 @@
 # Writes SITE/sw.js from TEMPLATE: the service worker, with each of the
 # site's FILES ("|" between names) and its SHA-256, and the build's name, a
-# hash of all of them, so that a build with any other byte is another build.
+# hash of all of them and of the worker's own code, so that a build with
+# any other byte, in the page or in the worker, is another build.
 # Run by the build once every file is in place.
 string(REPLACE "|" ";" files "${FILES}")
 set(ZAPWIT_FILES "")
@@ -10,6 +11,8 @@ foreach(file IN LISTS files)
   string(APPEND ZAPWIT_FILES "  ['${file}', '${hash}'],\n")
   string(APPEND listing "${file} ${hash}\n")
 endforeach()
+file(SHA256 ${TEMPLATE} worker)
+string(APPEND listing "sw.js ${worker}\n")
 string(SHA256 build "${listing}")
 string(SUBSTRING "${build}" 0 16 ZAPWIT_BUILD)
 configure_file(${TEMPLATE} ${SITE}/sw.js @ONLY)

@@ -4,19 +4,70 @@
 
 (() => {
   const status = document.getElementById('status');
+  let failed = false;
   const fail = (text) => {
+    if (failed) return; // the first reason is the one to tell
+    failed = true;
     status.textContent = text;
   };
   if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
     fail('ZAPWIT needs WebAssembly, which this browser does not run.');
     return;
   }
+
+  // The game's WebAssembly, compiled as it downloads. A file that cannot be
+  // had and a browser that cannot run it are told apart: the player can do
+  // something about the first.
+  const unloaded = (why) => `ZAPWIT could not download its game file zapwit.wasm: ${why}.`;
+  const unrun = 'ZAPWIT could not start: this browser could not compile its WebAssembly.';
+  const startWasm = async (imports) => {
+    let response;
+    try {
+      response = await fetch('zapwit.wasm', { credentials: 'same-origin' });
+    } catch {
+      throw new Error(unloaded('the server cannot be reached'));
+    }
+    if (!response.ok) throw new Error(unloaded(`the server answered ${response.status}`));
+    const type = (response.headers.get('Content-Type') ?? '').split(';')[0].trim();
+    const compiled = (error) => error instanceof WebAssembly.CompileError || error instanceof WebAssembly.LinkError;
+    if (type === 'application/wasm' && typeof WebAssembly.instantiateStreaming === 'function') {
+      try {
+        return await WebAssembly.instantiateStreaming(response, imports);
+      } catch (error) {
+        throw new Error(compiled(error) ? unrun : unloaded('the download broke off'));
+      }
+    }
+    // A host that sends it as another type: compiled from its bytes.
+    let bytes;
+    try {
+      bytes = await response.arrayBuffer();
+    } catch {
+      throw new Error(unloaded('the download broke off'));
+    }
+    try {
+      return await WebAssembly.instantiate(bytes, imports);
+    } catch {
+      throw new Error(unrun);
+    }
+  };
+
   // Called once the game runs, with every file of this build loaded. A
   // newer build's worker that has all of its own files is told to take
   // over now: this page fetches nothing more, and the next load runs the
   // newer build whole. (The first worker takes over on its own.)
   const keep = () => {
     if (!('serviceWorker' in navigator)) return; // not a secure context
+    // A worker that could not keep its build says why, once a page.
+    let told = false;
+    navigator.serviceWorker.addEventListener('message', (event) => {
+      if (event.data?.zapwit !== 'not-kept' || told) return;
+      told = true;
+      console.warn(
+        `ZAPWIT plays, but cannot keep itself for offline play: ${event.data.reason}. ` +
+          "A host must serve the build's files byte for byte, with nothing minified or injected.",
+      );
+    });
+    navigator.serviceWorker.startMessages();
     const promote = (worker) => {
       if (!worker) return;
       const tell = () => {
@@ -36,11 +87,18 @@
     );
   };
   window.Module = {
+    instantiateWasm: (imports, ready) => {
+      startWasm(imports).then(
+        ({ instance, module }) => ready(instance, module),
+        (error) => fail(error.message),
+      );
+      return {}; // the exports come with ready()
+    },
     onAbort: () => fail('ZAPWIT could not start: this browser stopped its WebAssembly.'),
     postRun: [keep],
   };
   const game = document.createElement('script');
   game.src = 'zapwit.js';
-  game.onerror = () => fail('ZAPWIT could not load its game file.');
+  game.onerror = () => fail('ZAPWIT could not load its game file zapwit.js.');
   document.head.appendChild(game);
 })();
