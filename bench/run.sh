@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds in Release and runs every benchmark, then writes docs/performance.md.
-#   bench/run.sh                 20 s per figure, 5 runs (about 40 minutes)
+#   bench/run.sh                 20 s per figure, 5 runs, 200 browser games
+#     (hours: the browser robot alone took 32 minutes at --games 60)
 #   bench/run.sh --seconds 5 --runs 2   a quick look
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -801,7 +801,7 @@ describe(`ZAPWIT in ${browserName}`, () => {
     }
   });
 
-  it('replaces its build with the next one served in its place: never two builds in one page', async () => {
+  it('replaces its build with the next one served in its place: each load runs one build whole, with one tab open', async () => {
     const [first, next] = [await buildOf(site), await buildOf(siteNext)];
     assert.notEqual(first.name, next.name);
     assert.notEqual(first.version, next.version);
