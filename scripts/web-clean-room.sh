@@ -38,12 +38,12 @@ player=$!
 # first); at most an hour, however slow the mirror.
 address=""
 for _ in $(seq 3600); do
-  address=$(head -n1 "$out/web.out" 2>/dev/null || true)
+  address=$(grep -m1 '^http://' "$out/web.out" 2>/dev/null || true)
   [ -n "$address" ] && break
   kill -0 "$player" 2>/dev/null || break
   sleep 1
 done
-[ -n "$address" ] || { tail -30 "$out/web.log"; exit 1; }
+[ -n "$address" ] || { tail -30 "$out/web.out" "$out/web.log"; exit 1; }
 echo "$(($(date +%s) - start))" >"$out/seconds"
 chroot "$room" python3 -c '
 import sys, urllib.request
