@@ -31,6 +31,7 @@ cat >"$out/play.sh" <<'EOF'
 set -eu
 room=$1 out=$2
 tar -xf "$out/zapwit.tar" -C "$room/root"
+chroot "$room" dpkg-query -W -f='${Package}\n' >"$out/before.txt"
 start=$(date +%s)
 chroot "$room" sh -c 'cd /root/zapwit && exec scripts/web.sh --port 0' </dev/null >"$out/web.out" 2>"$out/web.log" &
 player=$!
@@ -65,4 +66,4 @@ echo "== clean room: mmdebstrap --variant=minbase, then scripts/web.sh"
   bookworm /dev/null "${sources[@]}"
 echo "clean room: scripts/web.sh served the page $(cat "$out/seconds") s after it started:"
 cat "$out/fetched.txt"
-echo "clean room: $(wc -l <"$out/installed.txt") packages installed, Node.js $(cat "$out/node.txt")"
+echo "clean room: web.sh installed $(($(wc -l <"$out/installed.txt") - $(wc -l <"$out/before.txt"))) packages into the $(wc -l <"$out/before.txt") of minbase; Node.js $(cat "$out/node.txt")"
