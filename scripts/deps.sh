@@ -9,6 +9,7 @@ test=("${play[@]}"
   libgtest-dev libgmock-dev       # unit and window tests
   libbenchmark-dev libxdamage-dev # the benchmarks are built with the tests
   xvfb xauth libx11-dev libxtst-dev  # the smoke test on a real X server
+  at-spi2-core python3-pyatspi dbus-daemon  # the window as a screen reader reads it
   weston qt6-wayland                 # the game as a native Wayland client
   dpkg-dev desktop-file-utils appstream lintian man-db  # building and checking the package
   binutils-mingw-w64-x86-64 cpp      # compiling the Windows version record

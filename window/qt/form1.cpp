@@ -15,6 +15,7 @@
 #include "display/colors.h"
 #include "engine/clock.h"
 #include "window/qt/color_word.h"
+#include "window/qt/form1_accessible.h"
 #include "window/form_layout.h"
 
 namespace zapwit {
@@ -56,6 +57,7 @@ Form1::Form1(Sources sources, QWidget* parent)
 }
 
 void Form1::BuildControls() {
+  InstallFormAccessibility();
   setObjectName("Form1");
   setWindowTitle(kFormCaption);
   // One size; it only grows when the desktop maximizes it.
@@ -87,6 +89,9 @@ void Form1::BuildControls() {
 
   box_ = new QLabel(this);
   box_->setObjectName(kBox.name);
+  // Named, so that a new caption is no new name to announce: assistive
+  // technology reads the caption, with the colour, when it asks.
+  box_->setAccessibleName(kBox.name);
   box_->setGeometry(ToQRect(kBox));
   box_->setFrameShape(QFrame::NoFrame);
   box_->setTextFormat(Qt::PlainText);
@@ -150,7 +155,13 @@ QPushButton* Form1::ButtonFor(Button button) const {
 
 void Form1::PrintLine(const std::string& text) {
   const std::optional<int> row = lines_.Add(text);
-  if (row) update(0, *row * line_spacing_, width(), line_spacing_);
+  if (!row) return;
+  update(LineRect(*row));
+  AnnounceLine(*this, *row);
+}
+
+QRect Form1::LineRect(int row) const {
+  return {0, row * line_spacing_, width(), line_spacing_};
 }
 
 void Form1::SetBoxColor(ColorWord color) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -75,6 +76,8 @@ class Form1 final : public QWidget, public Display {
   }
   std::uint64_t HiddenLineCount() const { return lines_.Hidden(); }
   int MaxVisibleLines() const { return lines_.MaxRows(); }
+  // Where printed line `row` is drawn, in the form's pixels.
+  QRect LineRect(int row) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
