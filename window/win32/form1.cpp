@@ -8,8 +8,10 @@
 
 #include "display/colors.h"
 #include "engine/clock.h"
+#include "window/box_words.h"
 #include "window/color_rule.h"
 #include "window/form_layout.h"
+#include "window/win32/form1_accessible.h"
 
 namespace zapwit {
 namespace {
@@ -24,6 +26,7 @@ constexpr int kFirstButtonId = 101;
 constexpr int kBoxId = 110;
 constexpr UINT_PTR kTimeId = 1;
 constexpr UINT kTimerResolutionMs = 1;
+constexpr UINT_PTR kBoxSubclassId = 1;
 
 std::wstring Widen(const std::string& text) {
   if (text.empty()) return {};
@@ -260,7 +263,14 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_EXITMENULOOP:
       OnModalLoop(false);
       return 0;
+    case WM_GETOBJECT: {
+      // The client area with its printed lines; what Windows answers
+      // itself (the frame, the title bar) it answers.
+      const LRESULT object = accessibility_->FormObject(wparam, lparam);
+      return object > 0 ? object : DefWindowProcW(hwnd_, message, wparam, lparam);
+    }
     case WM_DESTROY:
+      accessibility_->Disconnect();
       KillTimer(hwnd_, kTimeId);
       if (tick_timer_ != nullptr) CancelWaitableTimer(tick_timer_);
       PostQuitMessage(0);
@@ -272,6 +282,11 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void Form1::OnCreate() {
   dpi_ = WindowDpi(hwnd_);
+  accessibility_ = std::make_unique<FormAccessibility>(
+      hwnd_, ClientText{[this]() -> const std::vector<std::string>& {
+                          return lines_.Lines();
+                        },
+                        [this](int row) { return LineBand(row); }});
   for (std::size_t i = 0; i < kButtons.size(); ++i) {
     const std::wstring caption = Widen(kButtons[i].caption);
     buttons_[i] = CreateWindowExW(
@@ -285,6 +300,10 @@ void Form1::OnCreate() {
       0, L"STATIC", Widen(kBox.caption).c_str(),
       WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxId)), instance_, nullptr);
+  // BOX answers assistive technology through the form, which knows its
+  // colour.
+  SetWindowSubclass(box_, &Form1::BoxProc, kBoxSubclassId,
+                    reinterpret_cast<DWORD_PTR>(this));
   box_left_ = kBox.left;
   box_top_ = kBox.top;
   SetBoxColor(kRed);
@@ -469,9 +488,36 @@ HBRUSH Form1::OnControlColor(HDC dc, HWND control) {
 void Form1::PrintLine(const std::string& text) {
   const std::optional<int> row = lines_.Add(text);
   if (!row) return;
-  const RECT band = {0, *row * line_spacing_, TwipsToPixels(kClientWidth, dpi_),
-                     (*row + 1) * line_spacing_};
+  const RECT band = LineBand(*row);
   InvalidateRect(hwnd_, &band, TRUE);
+  accessibility_->AnnounceLine(*row);
+}
+
+RECT Form1::LineBand(int row) const {
+  return {0, row * line_spacing_, TwipsToPixels(kClientWidth, dpi_),
+          (row + 1) * line_spacing_};
+}
+
+LRESULT CALLBACK Form1::BoxProc(HWND box, UINT message, WPARAM wparam,
+                                LPARAM lparam, UINT_PTR /*id*/, DWORD_PTR data) {
+  auto* form = reinterpret_cast<Form1*>(data);
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(box, &Form1::BoxProc, kBoxSubclassId);
+  } else if (message == WM_GETOBJECT && form->accessibility_ != nullptr) {
+    const LRESULT object = form->accessibility_->BoxObject(
+        box, wparam, lparam, [form] { return form->BoxWords(); });
+    if (object > 0) return object;
+  }
+  return DefSubclassProc(box, message, wparam, lparam);
+}
+
+std::wstring Form1::BoxWords() const {
+  // The caption as BOX holds it: digits and spaces.
+  wchar_t caption[32] = {};
+  const int length = GetWindowTextW(box_, caption, 32);
+  std::string narrow;
+  for (int i = 0; i < length; ++i) narrow += static_cast<char>(caption[i] & 0x7F);
+  return Widen(BoxDescription(box_color_, narrow));
 }
 
 void Form1::OnPaint() {

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include <vector>
+
 #include "display/display.h"
 #include "engine/rng.h"
 #include "engine/test_engine.h"
@@ -17,6 +19,8 @@
 #include "window/tick_schedule.h"
 
 namespace zapwit {
+
+class FormAccessibility;
 
 // The game's one window on the Win32 API, "ZAPWIT TEST": four push buttons,
 // the static control BOX, the timer TIME, and the lines the game prints on
@@ -87,6 +91,13 @@ class Form1 final : public Display {
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam,
                                      LPARAM lparam);
+  // BOX's window procedure before the system's: WM_GETOBJECT.
+  static LRESULT CALLBACK BoxProc(HWND box, UINT message, WPARAM wparam,
+                                  LPARAM lparam, UINT_PTR id, DWORD_PTR data);
+  // BOX's colour and caption in words, for assistive technology.
+  std::wstring BoxWords() const;
+  // Where printed line `row` is drawn, in client pixels.
+  RECT LineBand(int row) const;
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
   void OnCreate();
@@ -130,6 +141,7 @@ class Form1 final : public Display {
   std::optional<TickSchedule> schedule_;
   TickProbe timer_probe_;
   PrintedLines lines_;
+  std::unique_ptr<FormAccessibility> accessibility_;
 };
 
 // What a message loop's caller may add: `keep_going` is asked after every
