@@ -119,6 +119,8 @@ class FormAccessible final : public QAccessibleWidget {
   }
   FormAccessible(const FormAccessible&) = delete;
   FormAccessible& operator=(const FormAccessible&) = delete;
+  FormAccessible(FormAccessible&&) = delete;
+  FormAccessible& operator=(FormAccessible&&) = delete;
 
   int childCount() const override {
     return QAccessibleWidget::childCount() + Lines();
@@ -143,6 +145,8 @@ class FormAccessible final : public QAccessibleWidget {
     if (row < 0 || row >= Lines()) return nullptr;
     while (static_cast<int>(line_ids_.size()) <= row) {
       const int next = static_cast<int>(line_ids_.size());
+      // Qt's cache owns what it registers, and deletes it with the id.
+      // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
       line_ids_.push_back(QAccessible::registerAccessibleInterface(
           new LineAccessible(form_, next)));
     }

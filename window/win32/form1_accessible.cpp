@@ -62,6 +62,14 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
+// A role or a state, as the VARIANT MSAA hands it back in.
+HRESULT Number(LONG value, VARIANT* out) {
+  if (out == nullptr) return E_POINTER;
+  out->vt = VT_I4;
+  out->lVal = value;
+  return S_OK;
+}
+
 bool IsSelf(const VARIANT& child) {
   return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
@@ -236,41 +244,29 @@ class FormAccessibility::Client final : public Delegating {
     return Text(Widen(text_->lines()[static_cast<std::size_t>(row)]), name);
   }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-    if (Row(child) < 0) return Delegating::get_accRole(child, role);
-    if (role == nullptr) return E_POINTER;
-    role->vt = VT_I4;
-    role->lVal = ROLE_SYSTEM_STATICTEXT;
-    return S_OK;
+    return Row(child) < 0 ? Delegating::get_accRole(child, role)
+                          : Number(ROLE_SYSTEM_STATICTEXT, role);
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    if (Row(child) < 0) return Delegating::get_accState(child, state);
-    if (state == nullptr) return E_POINTER;
-    state->vt = VT_I4;
-    state->lVal = STATE_SYSTEM_READONLY;
-    return S_OK;
+    return Row(child) < 0 ? Delegating::get_accState(child, state)
+                          : Number(STATE_SYSTEM_READONLY, state);
   }
+  // What a line has not: a value, a description, help, a shortcut, an
+  // action.
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
-    if (Row(child) < 0) return Delegating::get_accValue(child, value);
-    return Text({}, value);
+    return Row(child) < 0 ? Delegating::get_accValue(child, value) : Text({}, value);
   }
-  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child,
-                                               BSTR* description) override {
-    if (Row(child) < 0) return Delegating::get_accDescription(child, description);
-    return Text({}, description);
+  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
+    return Row(child) < 0 ? Delegating::get_accDescription(child, text) : Text({}, text);
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
-    if (Row(child) < 0) return Delegating::get_accHelp(child, help);
-    return Text({}, help);
+    return Row(child) < 0 ? Delegating::get_accHelp(child, help) : Text({}, help);
   }
-  HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child,
-                                                    BSTR* shortcut) override {
-    if (Row(child) < 0) return Delegating::get_accKeyboardShortcut(child, shortcut);
-    return Text({}, shortcut);
+  HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* keys) override {
+    return Row(child) < 0 ? Delegating::get_accKeyboardShortcut(child, keys) : Text({}, keys);
   }
-  HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child,
-                                                 BSTR* action) override {
-    if (Row(child) < 0) return Delegating::get_accDefaultAction(child, action);
-    return Text({}, action);
+  HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
+    return Row(child) < 0 ? Delegating::get_accDefaultAction(child, action) : Text({}, action);
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
     if (Row(child) < 0) return Delegating::accDoDefaultAction(child);
