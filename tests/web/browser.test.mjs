@@ -719,6 +719,35 @@ describe(`ZAPWIT in ${browserName}`, () => {
     await game.close();
   });
 
+  // Chromium's accessibility tree, as its screen readers get it (Firefox
+  // gives puppeteer none).
+  if (browserName === 'chromium') {
+    it('shows assistive technology the names the desktops show: the buttons in tab order, BOX, the lines in a log', async () => {
+      const game = await openGame();
+      const { page } = game;
+      const tree = async () => {
+        const flat = [];
+        const walk = (node, log) => {
+          flat.push({ role: node.role, name: node.name, inLog: log });
+          for (const child of node.children ?? []) walk(child, log || node.role === 'log');
+        };
+        walk(await page.accessibility.snapshot({ interestingOnly: true }), false);
+        return flat;
+      };
+      const before = await tree();
+      assert.deepEqual(
+        before.filter((node) => node.role === 'button').map((node) => node.name),
+        BUTTONS.map((button) => button.caption),
+      );
+      assert.equal(before.filter((node) => node.name === 'BOX').map((node) => node.role).join(), 'figure');
+      await playCounter(page);
+      const after = await tree();
+      const logged = after.filter((node) => node.inLog && node.role === 'StaticText').map((node) => node.name);
+      assert.deepEqual(logged.slice(0, 2), [PROMPTS.COUNTER, (await lines(page))[1]], JSON.stringify(after));
+      await game.close();
+    });
+  }
+
   it('passes axe-core\'s WCAG 2.1 A and AA rules at load and after a score', async () => {
     const require = createRequire(import.meta.url);
     const axeSource = await readFile(require.resolve('axe-core/axe.min.js'), 'utf8');
