@@ -12,6 +12,7 @@
 #include "window/color_rule.h"
 #include "window/form_layout.h"
 #include "window/win32/form1_accessible.h"
+#include "window/win32/wide_text.h"
 
 namespace zapwit {
 namespace {
@@ -27,16 +28,6 @@ constexpr int kBoxId = 110;
 constexpr UINT_PTR kTimeId = 1;
 constexpr UINT kTimerResolutionMs = 1;
 constexpr UINT_PTR kBoxSubclassId = 1;
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                       static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      wide.data(), size);
-  return wide;
-}
 
 COLORREF ToColorRef(ColorWord word) {
   const ResolvedColor color = Resolve(word);

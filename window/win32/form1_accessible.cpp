@@ -1,4 +1,5 @@
 #include "window/win32/form1_accessible.h"
+#include "window/win32/wide_text.h"
 
 #include <oleacc.h>
 
@@ -50,16 +51,6 @@ HRESULT Text(const std::wstring& text, BSTR* out) {
   if (text.empty()) return S_FALSE;
   *out = Calls().sys_alloc_string(text.c_str());
   return *out != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                       static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      wide.data(), size);
-  return wide;
 }
 
 // A role or a state, as the VARIANT MSAA hands it back in.
