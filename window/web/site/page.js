@@ -15,12 +15,14 @@
     return;
   }
 
-  // The game's WebAssembly, compiled as it downloads. A file that cannot be
-  // had and a browser that cannot run it are told apart: the player can do
-  // something about the first.
+  // The game's WebAssembly, compiled as it downloads, from the moment this
+  // script runs: the download (which the page began with its preload) and
+  // the compile go on while zapwit.js arrives and starts. A file that
+  // cannot be had and a browser that cannot run it are told apart: the
+  // player can do something about the first.
   const unloaded = (why) => `ZAPWIT could not download its game file zapwit.wasm: ${why}.`;
   const unrun = 'ZAPWIT could not start: this browser could not compile its WebAssembly.';
-  const startWasm = async (imports) => {
+  const compiling = (async () => {
     let response;
     try {
       response = await fetch('zapwit.wasm', { credentials: 'same-origin' });
@@ -29,12 +31,11 @@
     }
     if (!response.ok) throw new Error(unloaded(`the server answered ${response.status}`));
     const type = (response.headers.get('Content-Type') ?? '').split(';')[0].trim();
-    const compiled = (error) => error instanceof WebAssembly.CompileError || error instanceof WebAssembly.LinkError;
-    if (type === 'application/wasm' && typeof WebAssembly.instantiateStreaming === 'function') {
+    if (type === 'application/wasm' && typeof WebAssembly.compileStreaming === 'function') {
       try {
-        return await WebAssembly.instantiateStreaming(response, imports);
+        return await WebAssembly.compileStreaming(response);
       } catch (error) {
-        throw new Error(compiled(error) ? unrun : unloaded('the download broke off'));
+        throw new Error(error instanceof WebAssembly.CompileError ? unrun : unloaded('the download broke off'));
       }
     }
     // A host that sends it as another type: compiled from its bytes.
@@ -45,7 +46,17 @@
       throw new Error(unloaded('the download broke off'));
     }
     try {
-      return await WebAssembly.instantiate(bytes, imports);
+      return await WebAssembly.compile(bytes);
+    } catch {
+      throw new Error(unrun);
+    }
+  })();
+  // Told once the game asks for it (below), not as an unhandled rejection.
+  compiling.catch(() => {});
+  const startWasm = async (imports) => {
+    const module = await compiling;
+    try {
+      return { instance: await WebAssembly.instantiate(module, imports), module };
     } catch {
       throw new Error(unrun);
     }
