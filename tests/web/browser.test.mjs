@@ -8,6 +8,7 @@ import { copyFile, cp, mkdtemp, readFile, readdir, rename, rm, stat, utimes, wri
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import puppeteer from 'puppeteer-core';
@@ -220,6 +221,27 @@ describe(`ZAPWIT in ${browserName}`, () => {
     assert.deepEqual(await boxLook(page), { color: RED, caption: '' });
     assert.deepEqual(await lines(page), []);
     await game.close();
+  });
+
+  // The benchmarks measure the game beside bench/web's pages: each shows
+  // BOX where the game does, as large and as red, and turns it green.
+  it("shows BOX in bench/web's pages as the game does", async () => {
+    const bench = await startServer(fileURLToPath(new URL('../../bench/web/', import.meta.url)));
+    const page = await browser.newPage();
+    try {
+      await page.setViewport({ width: 800, height: 600 });
+      for (const [file, start] of [['naive.html', 'naiveStart'], ['floor.html', 'floorStart']]) {
+        await page.goto(`${bench.url}${file}`, { waitUntil: 'load', timeout: PATIENCE });
+        const layout = await page.evaluate(inPage.layout);
+        assert.deepEqual({ form: layout.form, box: layout.box }, { form: CLIENT, box: BOX }, file);
+        assert.equal((await boxLook(page)).color, RED, file);
+        await page.evaluate((name) => window[name](0), start);
+        await page.waitForFunction((green) => getComputedStyle(document.getElementById('BOX')).backgroundColor === green, { timeout: PATIENCE }, GREEN);
+      }
+    } finally {
+      await page.close();
+      await bench.stop();
+    }
   });
 
   it('scales the whole client area down to fit a small viewport, and never scrolls', async () => {
@@ -822,6 +844,24 @@ describe(`ZAPWIT in ${browserName}`, () => {
     await game.close();
   });
 
+  // The page asks for its game files in its head, before its script runs;
+  // a preload the page's own request does not match is downloaded twice.
+  it('downloads each of its game files once on a first visit', async () => {
+    const own = await startServer(site);
+    try {
+      const game = await openGame(own.url);
+      const fetched = await game.page.evaluate(() =>
+        performance.getEntriesByType('resource').map((entry) => new URL(entry.name).pathname.split('/').pop()),
+      );
+      for (const file of ['page.js', 'zapwit.js', 'zapwit.wasm']) {
+        assert.equal(fetched.filter((name) => name === file).length, 1, `${file} in ${fetched.join(', ')}`);
+      }
+      await game.close();
+    } finally {
+      await own.stop();
+    }
+  });
+
   it('plays after one visit with the server stopped, still cross-origin isolated', async () => {
     const own = await startServer(site);
     try {
@@ -966,18 +1006,20 @@ describe(`ZAPWIT in ${browserName}`, () => {
     }
   });
 
-  // What the page says when its WebAssembly cannot be had, or cannot run.
+  // What the page says when its game files cannot be had, or cannot run.
   const START_FAILURES = [
-    ['missing', (wasm) => rm(wasm), 'ZAPWIT could not download its game file zapwit.wasm: the server answered 404.'],
+    ['zapwit.wasm', 'missing', rm, 'ZAPWIT could not download its game file zapwit.wasm: the server answered 404.'],
     [
+      'zapwit.wasm',
       'cut short',
       async (wasm) => writeFile(wasm, (await readFile(wasm)).subarray(0, 1000)),
       'ZAPWIT could not start: this browser could not compile its WebAssembly.',
     ],
+    ['zapwit.js', 'missing', rm, 'ZAPWIT could not load its game file zapwit.js.'],
   ];
-  for (const [what, damage, said] of START_FAILURES) {
-    it(`tells the player when zapwit.wasm is ${what}`, async () => {
-      const damaged = await siteCopy(site, (folder) => damage(join(folder, 'zapwit.wasm')));
+  for (const [file, what, damage, said] of START_FAILURES) {
+    it(`tells the player when ${file} is ${what}`, async () => {
+      const damaged = await siteCopy(site, (folder) => damage(join(folder, file)));
       const own = await startServer(damaged);
       const page = await browser.newPage();
       try {
