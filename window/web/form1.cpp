@@ -48,14 +48,6 @@ Form1::Form1(val client_area)
   lines_element_.call<void>("setAttribute", std::string("role"), std::string("log"));
   lines_element_.call<void>("setAttribute", std::string("aria-live"), std::string("polite"));
   client_area_.call<void>("appendChild", lines_element_);
-  // The height of a line of text in the form's font, as the desktop takes
-  // it from the font's metrics.
-  val probe = NewElement("div", "line");
-  probe.set("textContent", std::string("ZAPWIT"));
-  lines_element_.call<void>("appendChild", probe);
-  line_height_ = std::max(1, static_cast<int>(std::ceil(probe["offsetHeight"].as<double>())));
-  probe.call<void>("remove");
-  lines_.SetMaxRows(PrintedLines::VisibleRows(TwipsToPixels(kClientHeight), line_height_));
 
   for (const Placement& placement : kButtons) {
     val button = NewElement("button", "start");
@@ -145,12 +137,28 @@ void Form1::Fit() {
                             scale < 1.0 ? "scale(" + std::to_string(scale) + ")" : std::string());
 }
 
+int Form1::LineHeight() {
+  if (line_height_ == 0) {
+    // Read from a line laid out in the form's font, as the desktop takes it
+    // from the font's metrics. Not at load: reading it lays the page out
+    // there and then, and the first frame shows no line.
+    val probe = NewElement("div", "line");
+    probe.set("textContent", std::string("ZAPWIT"));
+    lines_element_.call<void>("appendChild", probe);
+    line_height_ = std::max(1, static_cast<int>(std::ceil(probe["offsetHeight"].as<double>())));
+    probe.call<void>("remove");
+    lines_.SetMaxRows(PrintedLines::VisibleRows(TwipsToPixels(kClientHeight), line_height_));
+  }
+  return line_height_;
+}
+
 void Form1::PrintLine(const std::string& text) {
+  const int line_height = LineHeight();
   const std::optional<int> row = lines_.Add(text);
   if (!row) return;
   val line = NewElement("div", "line");
   line.set("textContent", text);
-  line["style"].set("top", Px(*row * line_height_));
+  line["style"].set("top", Px(*row * line_height));
   lines_element_.call<void>("appendChild", line);
 }
 

@@ -75,6 +75,8 @@ class Form1 final : public Display {
   // its handler ran. The score rounds them to hundredths of a second, and
   // the engine's clock to single precision; these are for measuring.
   static void LogTimes(double go_time, double key_time, double handled);
+  // The height of a printed line, measured once, when the first is printed.
+  int LineHeight();
 
   emscripten::val client_area_;
   emscripten::val lines_element_;
@@ -87,7 +89,8 @@ class Form1 final : public Display {
   TestEngine engine_;
   PageLoop loop_;
   PrintedLines lines_;
-  int line_height_ = 1;
+  // The height of a printed line in CSS pixels; 0 until the first line.
+  int line_height_ = 0;
   bool hidden_ = false;
 };
 
