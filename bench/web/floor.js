@@ -8,7 +8,6 @@
 // For finding what makes a go frame late, a query string adds one of the
 // game's habits at a time:
 //   ?loop     an animation-frame loop that runs as long as the page does
-//   ?yellow   BOX turns yellow a second before green, as LIGHT's does
 //   ?live     a polite live region gets a line as the trial starts
 'use strict';
 
@@ -44,9 +43,6 @@
       log.setAttribute('aria-live', 'polite');
       log.textContent = 'Press any key when BOX turns green.';
       document.getElementById('form').appendChild(log);
-    }
-    if (habits.has('yellow') && wait > 1000) {
-      setTimeout(() => requestAnimationFrame(() => { box.style.background = '#ffff00'; }), wait - 1000);
     }
     setTimeout(goFrame, wait);
   };

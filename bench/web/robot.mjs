@@ -352,11 +352,12 @@ async function measure(o) {
     for (let i = 0; i < o.pace; i += 1) result.pace.push(await paceOnce(page, game.url, 4));
 
     await watchStartup(page);
+    // Each site's own origin, where its worker serves it.
+    const home = { game: game.url, floor: floor.url };
     // From the worker: each site loaded until its worker serves it (the
     // first load installs it, the next is the worker's), then measured.
     for (const kind of ['game', 'floor']) {
-      const url = kind === 'game' ? game.url : floor.url;
-      for (let load = 0; load < 10 && !(await startupOnce(page, url)).worker; load += 1);
+      for (let load = 0; load < 10 && !(await startupOnce(page, home[kind])).worker; load += 1);
     }
     for (let i = 0; i < o.startups; i += 1) {
       for (const kind of ['game', 'floor']) {
@@ -367,8 +368,7 @@ async function measure(o) {
         } finally {
           fresh.child.kill();
         }
-        const url = kind === 'game' ? game.url : floor.url;
-        result.startup.push({ kind, visit: 'worker', ...(await startupOnce(page, url)) });
+        result.startup.push({ kind, visit: 'worker', ...(await startupOnce(page, home[kind])) });
       }
     }
   } finally {
