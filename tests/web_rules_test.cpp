@@ -1,16 +1,19 @@
 // The browser front-end's own rules, which run in the page but need none:
 // its clock on the page's time, its ticks on the animation frame, which
 // keys count and which the browser keeps, its colours and its fit to the
-// viewport. (The order of keys and ticks: page_loop_test.cpp.)
+// viewport, and the form as the page's HTML and CSS hold it. (The order of
+// keys and ticks: page_loop_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "display/colors.h"
 #include "window/form_layout.h"
+#include "window/web/form_markup.h"
 #include "window/web/page_clock.h"
 #include "window/web/page_rules.h"
 
@@ -148,6 +151,35 @@ TEST(PageFit, TheWholeClientAreaScalesDownUniformlyWhereTheViewportIsSmaller) {
     EXPECT_DOUBLE_EQ(FitScale(c.viewport_width, c.viewport_height, width, height), c.scale)
         << c.viewport_width << " x " << c.viewport_height;
   }
+}
+
+// The page's HTML holds the controls in the order they stack, the lines
+// behind the rest and the buttons in tab order, and its CSS places each
+// where the window has it, with BOX red before the game has run.
+TEST(PageForm, HoldsEachControlInStackingOrderAndPlacesItAsTheWindowDoes) {
+  const std::string html = FormMarkup();
+  const std::string css = FormPlaces();
+  const struct {
+    std::string element, rule;
+  } controls[] = {
+      {"<div class=\"lines\" role=\"log\" aria-live=\"polite\"></div>", "#form { width: 484px; height: 441px; }"},
+      {"id=\"LIGHT\" data-button=\"0\">LIGHT</button>", "#LIGHT { left: 16px; top: 16px; width: 65px; height: 25px; }"},
+      {"id=\"JUMP\" data-button=\"1\">JUMP</button>", "#JUMP { left: 88px; top: 16px; width: 65px; height: 25px; }"},
+      {"id=\"NUMBER\" data-button=\"2\">NUMBER</button>", "#NUMBER { left: 160px; top: 16px; width: 73px; height: 25px; }"},
+      {"id=\"COUNTER\" data-button=\"3\">COUNTER</button>", "#COUNTER { left: 240px; top: 16px; width: 73px; height: 25px; }"},
+      {"<div class=\"box\" id=\"BOX\" role=\"figure\" aria-label=\"BOX\"></div>",
+       "#BOX { left: 192px; top: 128px; width: 67px; height: 67px; background-color: rgb(255, 0, 0); }"},
+  };
+  std::size_t after = 0;
+  for (const auto& control : controls) {
+    const std::size_t at = html.find(control.element);
+    ASSERT_NE(at, std::string::npos) << control.element << "\n" << html;
+    EXPECT_GE(at, after) << control.element << " out of order";
+    EXPECT_EQ(html.find(control.element, at + 1), std::string::npos) << control.element << " twice";
+    after = at;
+    EXPECT_NE(css.find(control.rule), std::string::npos) << control.rule << "\n" << css;
+  }
+  EXPECT_EQ(html.find("<button"), html.find("<button type=\"button\" class=\"start\""));
 }
 
 }  // namespace

@@ -46,8 +46,9 @@ let browser;
 let profile;
 
 // A browser with a profile of its own in `folder`; `noWasm` turns
-// WebAssembly off, as some locked-down browsers have it.
-function launch(folder, { noWasm = false } = {}) {
+// WebAssembly off, as some locked-down browsers have it, and `noScripts`
+// (Firefox; Chromium turns them off a page at a time) the page's scripts.
+function launch(folder, { noWasm = false, noScripts = false } = {}) {
   if (browserName === 'firefox') {
     return puppeteer.launch({
       browser: 'firefox',
@@ -55,7 +56,10 @@ function launch(folder, { noWasm = false } = {}) {
       headless: true,
       userDataDir: folder,
       protocolTimeout: PATIENCE,
-      extraPrefsFirefox: noWasm ? { 'javascript.options.wasm': false } : {},
+      extraPrefsFirefox: {
+        ...(noWasm ? { 'javascript.options.wasm': false } : {}),
+        ...(noScripts ? { 'javascript.enabled': false } : {}),
+      },
     });
   }
   return puppeteer.launch({
@@ -221,6 +225,58 @@ describe(`ZAPWIT in ${browserName}`, () => {
     assert.deepEqual(await boxLook(page), { color: RED, caption: '' });
     assert.deepEqual(await lines(page), []);
     await game.close();
+  });
+
+  // The page's HTML and CSS hold the window: it is whole, BOX red, before
+  // the game has run (here its zapwit.js never starts it).
+  it('draws the window before its game has run', async () => {
+    const held = await siteCopy(site, (folder) => writeFile(join(folder, 'zapwit.js'), '// held back\n'));
+    const own = await startServer(held);
+    const page = await browser.newPage();
+    try {
+      await page.setViewport({ width: 800, height: 600 });
+      await page.goto(own.url, { waitUntil: 'load', timeout: PATIENCE });
+      const layout = await page.evaluate(inPage.layout);
+      assert.deepEqual(layout, { form: CLIENT, buttons: BUTTONS, box: BOX });
+      assert.deepEqual(await boxLook(page), { color: RED, caption: '' });
+      assert.deepEqual(await visibleButtons(page), BUTTONS.map((button) => button.caption));
+      assert.deepEqual(
+        await page.evaluate(() => ({
+          status: document.getElementById('status').textContent,
+          ran: document.documentElement.dataset.zapwit ?? null,
+        })),
+        { status: '', ran: null },
+      );
+    } finally {
+      await page.close();
+      await own.stop();
+      await rm(held, { recursive: true, force: true });
+    }
+  });
+
+  // Without scripts the picture of the window would be dead controls: the
+  // page says why it cannot run instead.
+  it('shows no control, only why, where scripts are off', async () => {
+    const folder = await mkdtemp(join(tmpdir(), `zapwit-${browserName}-noscripts-`));
+    const bare = browserName === 'firefox' ? await launch(folder, { noScripts: true }) : browser;
+    const page = await bare.newPage();
+    try {
+      if (bare === browser) await page.setJavaScriptEnabled(false);
+      await page.goto(address, { waitUntil: 'load', timeout: PATIENCE });
+      assert.deepEqual(
+        await page.evaluate(() => ({
+          controls: [...document.querySelectorAll('#form .start, #form .box')].filter(
+            (control) => control.getClientRects().length > 0,
+          ).length,
+          said: document.querySelector('#form noscript .status')?.innerText ?? '',
+        })),
+        { controls: 0, said: 'ZAPWIT needs JavaScript and WebAssembly, which this browser does not run.' },
+      );
+    } finally {
+      await page.close();
+      if (bare !== browser) await bare.close();
+      await rm(folder, { recursive: true, force: true });
+    }
   });
 
   // The benchmarks measure the game beside bench/web's pages: each shows

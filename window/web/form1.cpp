@@ -10,6 +10,7 @@
 #include "display/colors.h"
 #include "engine/clock.h"
 #include "window/form_layout.h"
+#include "window/web/form_markup.h"
 
 namespace zapwit {
 namespace {
@@ -17,15 +18,6 @@ namespace {
 using emscripten::val;
 
 std::string Px(int pixels) { return std::to_string(pixels) + "px"; }
-
-void Place(val& element, const Placement& placement) {
-  const PixelRect r = ToPixels(placement);
-  val style = element["style"];
-  style.set("left", Px(r.left));
-  style.set("top", Px(r.top));
-  style.set("width", Px(r.width));
-  style.set("height", Px(r.height));
-}
 
 val Document() { return val::global("document"); }
 
@@ -35,37 +27,33 @@ val NewElement(const char* tag, const char* class_name) {
   return element;
 }
 
+// The page's form, `area`, with its controls. The page's HTML holds them,
+// placed by its CSS, so that the window is on the screen before the game
+// has arrived; a page that lost them (a host that rewrote the HTML) is
+// given them again.
+val WithControls(val area) {
+  if (area.call<val>("querySelector", "#" + std::string(kBox.name)).isNull()) {
+    area.call<void>("insertAdjacentHTML", std::string("beforeend"), FormMarkup());
+  }
+  return area;
+}
+
+// The control `name` of the form.
+val Control(const val& area, const char* name) {
+  return area.call<val>("querySelector", "#" + std::string(name));
+}
+
 }  // namespace
 
 Form1::Form1(val client_area)
-    : client_area_(std::move(client_area)),
-      lines_element_(NewElement("div", "lines")),
-      box_(NewElement("div", "box")),
+    : client_area_(WithControls(std::move(client_area))),
+      lines_element_(client_area_.call<val>("querySelector", std::string(".lines"))),
+      box_(Control(client_area_, kBox.name)),
       engine_(loop_, [this] { return loop_.Clock(); }, [this] { return rng_.Next(); }),
       loop_(engine_, *this, TimeOfDay(), emscripten_get_now()) {
-  // The printed lines lie on the surface, behind the controls. They are a
-  // log: a screen reader hears each new line, the score among them.
-  lines_element_.call<void>("setAttribute", std::string("role"), std::string("log"));
-  lines_element_.call<void>("setAttribute", std::string("aria-live"), std::string("polite"));
-  client_area_.call<void>("appendChild", lines_element_);
-
   for (const Placement& placement : kButtons) {
-    val button = NewElement("button", "start");
-    button.set("type", std::string("button"));
-    button.set("textContent", std::string(placement.caption));
-    button["dataset"].set("button", static_cast<int>(buttons_.size()));
-    Place(button, placement);
-    client_area_.call<void>("appendChild", button);
-    buttons_.push_back(button);
+    buttons_.push_back(Control(client_area_, placement.name));
   }
-  box_.set("id", std::string("BOX"));
-  // Named as on the desktops. Its colour and caption are not put into
-  // words here: that would be writing to the page on the go tick.
-  box_.call<void>("setAttribute", std::string("role"), std::string("figure"));
-  box_.call<void>("setAttribute", std::string("aria-label"), std::string("BOX"));
-  Place(box_, kBox);
-  box_["style"].set("backgroundColor", CssColor(kRed));
-  client_area_.call<void>("appendChild", box_);
   Form_Load();
 }
 

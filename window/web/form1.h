@@ -20,8 +20,9 @@ namespace zapwit {
 // The game's one window as a web page: the client area is one element,
 // the four start buttons real <button>s in it, BOX an element with a
 // background colour and a caption, and the printed lines real text behind
-// them. It owns the engine and is its Display, and turns clicks, animation
-// frames, keys and taps into the engine's three operations.
+// them; the page's HTML holds them from the start. It owns the engine and
+// is its Display, and turns clicks, animation frames, keys and taps into
+// the engine's three operations.
 //
 // TIME runs on the animation frame: each frame runs the ticks that have
 // come due on the page's clock, so a change of BOX is made just before the
@@ -31,8 +32,8 @@ namespace zapwit {
 // of those times, whatever order the browser ran them in.
 class Form1 final : public Display {
  public:
-  // Builds the controls inside `client_area`, an empty element of the
-  // page, and loads the form: Rng seeded, LIGHT focused, TIME running.
+  // Takes over the controls the page holds in `client_area` (FormMarkup),
+  // and loads the form: Rng seeded, LIGHT focused, TIME running.
   explicit Form1(emscripten::val client_area);
 
   // Display. Positions are in twips, rounded to whole CSS pixels.

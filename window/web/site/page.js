@@ -9,6 +9,8 @@
     if (failed) return; // the first reason is the one to tell
     failed = true;
     status.textContent = text;
+    // The page's picture of the window goes: no button here will work.
+    for (const control of document.querySelectorAll('#form .start, #form .box')) control.remove();
   };
   if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
     fail('ZAPWIT needs WebAssembly, which this browser does not run.');
