@@ -34,7 +34,7 @@ if [[ -f build-web/compile_commands.json ]]; then
     --extra-arg=--target=wasm32-unknown-emscripten --extra-arg=-D__EMSCRIPTEN__ \
     --extra-arg=-nostdinc++ --extra-arg=-isystem$sysroot/include/c++/v1 \
     --extra-arg=--sysroot=$sysroot --extra-arg=-isystem$sysroot/include \
-    window/web/form1.cpp window/web/main.cpp 2>/dev/null
+    window/web/form1.cpp window/web/main.cpp window/web/form_markup_main.cpp 2>/dev/null
 fi
 echo "clang-tidy: clean"
 

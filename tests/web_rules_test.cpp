@@ -162,13 +162,19 @@ TEST(PageForm, HoldsEachControlInStackingOrderAndPlacesItAsTheWindowDoes) {
   const struct {
     std::string element, rule;
   } controls[] = {
-      {"<div class=\"lines\" role=\"log\" aria-live=\"polite\"></div>", "#form { width: 484px; height: 441px; }"},
-      {"id=\"LIGHT\" data-button=\"0\">LIGHT</button>", "#LIGHT { left: 16px; top: 16px; width: 65px; height: 25px; }"},
-      {"id=\"JUMP\" data-button=\"1\">JUMP</button>", "#JUMP { left: 88px; top: 16px; width: 65px; height: 25px; }"},
-      {"id=\"NUMBER\" data-button=\"2\">NUMBER</button>", "#NUMBER { left: 160px; top: 16px; width: 73px; height: 25px; }"},
-      {"id=\"COUNTER\" data-button=\"3\">COUNTER</button>", "#COUNTER { left: 240px; top: 16px; width: 73px; height: 25px; }"},
-      {"<div class=\"box\" id=\"BOX\" role=\"figure\" aria-label=\"BOX\"></div>",
-       "#BOX { left: 192px; top: 128px; width: 67px; height: 67px; background-color: rgb(255, 0, 0); }"},
+      {R"(<div class="lines" role="log" aria-live="polite"></div>)",
+       "#form { width: 484px; height: 441px; }"},
+      {R"(id="LIGHT" data-button="0">LIGHT</button>)",
+       "#LIGHT { left: 16px; top: 16px; width: 65px; height: 25px; }"},
+      {R"(id="JUMP" data-button="1">JUMP</button>)",
+       "#JUMP { left: 88px; top: 16px; width: 65px; height: 25px; }"},
+      {R"(id="NUMBER" data-button="2">NUMBER</button>)",
+       "#NUMBER { left: 160px; top: 16px; width: 73px; height: 25px; }"},
+      {R"(id="COUNTER" data-button="3">COUNTER</button>)",
+       "#COUNTER { left: 240px; top: 16px; width: 73px; height: 25px; }"},
+      {R"(<div class="box" id="BOX" role="figure" aria-label="BOX"></div>)",
+       "#BOX { left: 192px; top: 128px; width: 67px; height: 67px; "
+       "background-color: rgb(255, 0, 0); }"},
   };
   std::size_t after = 0;
   for (const auto& control : controls) {
@@ -179,7 +185,7 @@ TEST(PageForm, HoldsEachControlInStackingOrderAndPlacesItAsTheWindowDoes) {
     after = at;
     EXPECT_NE(css.find(control.rule), std::string::npos) << control.rule << "\n" << css;
   }
-  EXPECT_EQ(html.find("<button"), html.find("<button type=\"button\" class=\"start\""));
+  EXPECT_EQ(html.find("<button"), html.find(R"(<button type="button" class="start")"));
 }
 
 }  // namespace

@@ -15,11 +15,20 @@ std::string Escaped(std::string_view text) {
   std::string out;
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -31,8 +40,8 @@ std::string Px(int pixels) { return std::to_string(pixels) + "px"; }
 std::string PlaceRule(const std::string& selector, const Placement& placement,
                       const std::string& extra = {}) {
   const PixelRect r = ToPixels(placement);
-  return selector + " { left: " + Px(r.left) + "; top: " + Px(r.top) + "; width: " +
-         Px(r.width) + "; height: " + Px(r.height) + ";" + extra + " }\n";
+  return selector + " { left: " + Px(r.left) + "; top: " + Px(r.top) + "; width: " + Px(r.width) +
+         "; height: " + Px(r.height) + ";" + extra + " }\n";
 }
 
 }  // namespace
@@ -42,15 +51,14 @@ std::string FormMarkup() {
   // screen reader hears each new line, the score among them.
   std::string html = "<div class=\"lines\" role=\"log\" aria-live=\"polite\"></div>\n";
   for (std::size_t i = 0; i < kButtons.size(); ++i) {
-    html += "<button type=\"button\" class=\"start\" id=\"" + Escaped(kButtons[i].name) +
-            "\" data-button=\"" + std::to_string(i) + "\">" + Escaped(kButtons[i].caption) +
+    html += R"(<button type="button" class="start" id=")" + Escaped(kButtons[i].name) +
+            R"(" data-button=")" + std::to_string(i) + R"(">)" + Escaped(kButtons[i].caption) +
             "</button>\n";
   }
   // Named as on the desktops. Its colour and caption are not put into
   // words here: that would be writing to the page on the go tick.
-  html += "<div class=\"box\" id=\"" + Escaped(kBox.name) +
-          "\" role=\"figure\" aria-label=\"" + Escaped(kBox.name) + "\">" +
-          Escaped(kBox.caption) + "</div>\n";
+  html += R"(<div class="box" id=")" + Escaped(kBox.name) + R"(" role="figure" aria-label=")" +
+          Escaped(kBox.name) + R"(">)" + Escaped(kBox.caption) + "</div>\n";
   return html;
 }
 
@@ -58,8 +66,8 @@ std::string FormPlaces() {
   std::string css = "#form { width: " + Px(TwipsToPixels(kClientWidth)) +
                     "; height: " + Px(TwipsToPixels(kClientHeight)) + "; }\n";
   for (const Placement& button : kButtons) css += PlaceRule("#" + std::string(button.name), button);
-  css += PlaceRule("#" + std::string(kBox.name), kBox,
-                   " background-color: " + CssColor(kRed) + ";");
+  css +=
+      PlaceRule("#" + std::string(kBox.name), kBox, " background-color: " + CssColor(kRed) + ";");
   return css;
 }
 
