@@ -164,7 +164,7 @@ TEST(PageForm, HoldsEachControlInStackingOrderAndPlacesItAsTheWindowDoes) {
   } controls[] = {
       {R"(<div class="lines" role="log" aria-live="polite"></div>)",
        "#form { width: 484px; height: 441px; }"},
-      {R"(id="LIGHT" data-button="0">LIGHT</button>)",
+      {R"(id="LIGHT" data-button="0" autofocus>LIGHT</button>)",
        "#LIGHT { left: 16px; top: 16px; width: 65px; height: 25px; }"},
       {R"(id="JUMP" data-button="1">JUMP</button>)",
        "#JUMP { left: 88px; top: 16px; width: 65px; height: 25px; }"},

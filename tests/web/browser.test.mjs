@@ -254,6 +254,34 @@ describe(`ZAPWIT in ${browserName}`, () => {
     }
   });
 
+  // A press while the game is still on its way is not lost: the test starts
+  // once the game runs (here zapwit.js is held back until after the click).
+  it('starts the test of a button pressed before its game had run', async () => {
+    const own = await startServer(site); // a new origin: no worker answers for it
+    const page = await browser.newPage();
+    const held = [];
+    try {
+      await page.setViewport({ width: 800, height: 600 });
+      await page.setRequestInterception(true);
+      page.on('request', (request) => {
+        if (new URL(request.url()).pathname.endsWith('/zapwit.js')) held.push(request);
+        else request.continue();
+      });
+      await page.goto(own.url, { waitUntil: 'domcontentloaded', timeout: PATIENCE });
+      assert.ok(await until(async () => held.length > 0), 'zapwit.js was never asked for');
+      assert.equal(await page.evaluate(() => document.documentElement.dataset.zapwit ?? null), null);
+      await clickButton(page, 'JUMP');
+      for (const request of held) request.continue();
+      await page.waitForFunction(() => document.documentElement.dataset.zapwit === 'loaded', { timeout: PATIENCE });
+      await waitForLines(page, 1);
+      assert.deepEqual(await lines(page), [PROMPTS.JUMP]);
+      assert.deepEqual(await visibleButtons(page), []);
+    } finally {
+      await page.close();
+      await own.stop();
+    }
+  });
+
   // Without scripts the picture of the window would be dead controls: the
   // page says why it cannot run instead.
   it('shows no control, only why, where scripts are off', async () => {

@@ -52,8 +52,9 @@ std::string FormMarkup() {
   std::string html = "<div class=\"lines\" role=\"log\" aria-live=\"polite\"></div>\n";
   for (std::size_t i = 0; i < kButtons.size(); ++i) {
     html += R"(<button type="button" class="start" id=")" + Escaped(kButtons[i].name) +
-            R"(" data-button=")" + std::to_string(i) + R"(">)" + Escaped(kButtons[i].caption) +
-            "</button>\n";
+            R"(" data-button=")" + std::to_string(i) +
+            // The first in tab order has the keyboard from the start.
+            (i == 0 ? R"(" autofocus>)" : R"(">)") + Escaped(kButtons[i].caption) + "</button>\n";
   }
   // Named as on the desktops. Its colour and caption are not put into
   // words here: that would be writing to the page on the go tick.

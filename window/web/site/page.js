@@ -99,6 +99,20 @@
       (error) => console.warn(`ZAPWIT plays, but cannot keep itself for offline play here: ${error}`),
     );
   };
+  // The page shows the window before the game has arrived: a start button
+  // pressed in that time starts its test as soon as the game runs. The
+  // first press is the one: on the window it would have hidden the others.
+  const form = document.getElementById('form');
+  let pressed = null;
+  const hold = (event) => {
+    pressed ??= event.target.closest('.start');
+  };
+  form.addEventListener('click', hold);
+  const release = () => {
+    form.removeEventListener('click', hold);
+    pressed?.click();
+  };
+
   window.Module = {
     instantiateWasm: (imports, ready) => {
       startWasm(imports).then(
@@ -108,7 +122,7 @@
       return {}; // the exports come with ready()
     },
     onAbort: () => fail('ZAPWIT could not start: this browser stopped its WebAssembly.'),
-    postRun: [keep],
+    postRun: [release, keep],
   };
   const game = document.createElement('script');
   game.src = 'zapwit.js';
