@@ -9,7 +9,7 @@
 //   node bench/web/robot.mjs --browser chromium|firefox --load idle|hog
 //        --games N --robot PATH --out FILE.json
 //        [--kinds game,naive,floor] [--floor ?HABIT] [--pace N] [--startups N]
-//        [--trace paints] [--other SITE]
+//        [--trace paints] [--other SITE[,SITE...]]
 //   node bench/web/robot.mjs --report FILE.json...   (Markdown on stdout)
 //
 // The game and the floor page are served alike: by scripts/web_server.py,
@@ -20,7 +20,8 @@
 // the page around the go signal: when each was heard, its paintTimeStamp
 // and its transaction. --other SITE serves another build of the game's
 // site (a folder), played as the game is, as kind "other": two builds
-// side by side in one sitting.
+// side by side in one sitting. With several sites, each is a kind of its
+// own, "other-" and the folder's name, all of them in place of "other".
 //
 // Times: the page's performance.now() is put on CLOCK_MONOTONIC, the
 // robot's clock, once per page load, by the shortest of 40 round trips
@@ -30,7 +31,7 @@ import { once } from 'node:events';
 import { copyFile, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
 import { createRequire } from 'node:module';
 import { cpus, tmpdir } from 'node:os';
-import { dirname, join } from 'node:path';
+import { basename, dirname, join } from 'node:path';
 import { createInterface } from 'node:readline';
 import { fileURLToPath } from 'node:url';
 import { gzipSync } from 'node:zlib';
@@ -44,6 +45,8 @@ const require = createRequire(join(root, 'tests', 'web', 'package.json'));
 const puppeteer = require('puppeteer-core');
 
 const PATIENCE = 60_000;
+// The game itself, or another build of it.
+const isGame = (kind) => kind === 'game' || kind.startsWith('other');
 const ROUND_TRIPS = 40;
 
 function options(argv) {
@@ -182,7 +185,7 @@ async function playOne(page, ask, kind, urls, random, trace) {
       await ask(`click ${spot.x} ${spot.y}`);
       await page.waitForFunction(() => document.hasFocus(), { timeout: PATIENCE });
     }
-    if (kind === 'game' || kind === 'other') {
+    if (isGame(kind)) {
       await page.evaluate(() => document.querySelector('#form button').click());
     } else {
       // The wait before green: 1.5 to 3 s, shorter than LIGHT's to save
@@ -212,7 +215,7 @@ async function playOne(page, ask, kind, urls, random, trace) {
         ? await page.evaluate(() => window.zapwitPaints ?? [])
         : undefined;
     const score =
-      kind === 'game' || kind === 'other'
+      isGame(kind)
         ? await page.evaluate(() => {
             const lines = [...document.querySelectorAll('#form .line')].map((line) => line.textContent);
             const found = lines.map((text) => text.match(/^Your score is ([ -])(\d+) ,/)).find(Boolean);
@@ -323,12 +326,22 @@ async function measure(o) {
   try {
     const [page] = await browser.pages();
     const urls = { game: game.url, naive: `${bench.url}naive.html`, floor: `${floor.url}${o.floor}` };
+    let kinds = o.kinds.split(',');
+    // Each site's own origin, where its worker serves it.
+    const home = { game: game.url, floor: floor.url };
+    let named = [];
     if (o.other) {
-      const other = await serve(o.other);
-      servers.push(other);
-      urls.other = other.url;
+      const others = o.other.split(',');
+      named = others.length === 1 ? ['other'] : others.map((folder) => `other-${basename(folder)}`);
+      for (const [i, folder] of others.entries()) {
+        const other = await serve(folder);
+        servers.push(other);
+        urls[named[i]] = other.url;
+        home[named[i]] = other.url;
+        sites[named[i]] = folder;
+      }
+      kinds = kinds.flatMap((kind) => (kind === 'other' ? named : [kind]));
     }
-    const kinds = o.kinds.split(',');
     if (o.trace === 'paints') {
       await page.evaluateOnNewDocument(() => {
         window.zapwitPaints = [];
@@ -352,15 +365,14 @@ async function measure(o) {
     for (let i = 0; i < o.pace; i += 1) result.pace.push(await paceOnce(page, game.url, 4));
 
     await watchStartup(page);
-    // Each site's own origin, where its worker serves it.
-    const home = { game: game.url, floor: floor.url };
     // From the worker: each site loaded until its worker serves it (the
     // first load installs it, the next is the worker's), then measured.
-    for (const kind of ['game', 'floor']) {
+    const starting = ['game', 'floor', ...named];
+    for (const kind of starting) {
       for (let load = 0; load < 10 && !(await startupOnce(page, home[kind])).worker; load += 1);
     }
     for (let i = 0; i < o.startups; i += 1) {
-      for (const kind of ['game', 'floor']) {
+      for (const kind of starting) {
         // A first visit, to an origin this browser has never seen.
         const fresh = await serve(sites[kind]);
         try {
@@ -399,6 +411,7 @@ const row = (label, s) =>
 // read missed its frame: it came a frame (16.7 ms at 60 Hz) late.
 const LATE_MS = 10;
 const PAGES = { game: 'game', other: 'other build of the game', naive: 'naive page', floor: 'floor page' };
+const pageName = (kind) => PAGES[kind] ?? `the game as built in ${kind.slice('other-'.length)}`;
 
 function stretches(g) {
   const goMono = g.go - g.clock.offset;
@@ -414,6 +427,9 @@ function stretches(g) {
     echo: g.echo ? g.echo - g.sent : NaN,
     scoreLag: g.score === null ? NaN : (100 - g.score) * 10 - g.delay,
     roundTrip: g.clock.roundTrip,
+    // With --trace paints: Firefox's time for the composite of the first
+    // paint after the go signal.
+    composited: (g.paints ?? []).map(([, at]) => at - g.go).filter((ms) => ms >= 0).sort((a, b) => a - b)[0] ?? NaN,
   };
 }
 
@@ -425,23 +441,25 @@ async function report(files) {
   out.push('|---|---|---|---|---|---|---|---|---|');
   const late = [];
   for (const cell of cells) {
-    for (const kind of Object.keys(PAGES)) {
+    const kinds = [...Object.keys(PAGES), ...new Set(cell.games.map((g) => g.kind).filter((kind) => !(kind in PAGES)))];
+    for (const kind of kinds) {
       if (!cell.games.some((g) => g.kind === kind)) continue;
       const games = cell.games.filter((g) => g.kind === kind && !g.failed).map(stretches);
       const failed = cell.games.filter((g) => g.kind === kind && g.failed).length;
       const habit = kind === 'floor' && cell.floor ? ` ${cell.floor}` : '';
-      const label = `${PAGES[kind]}${habit}, ${cell.browser}, ${cell.load}${failed ? ` (${failed} failed)` : ''}`;
+      const label = `${pageName(kind)}${habit}, ${cell.browser}, ${cell.load}${failed ? ` (${failed} failed)` : ''}`;
       const over = games.map((g) => g.toScreen).filter((ms) => ms > LATE_MS).sort((a, b) => a - b);
       late.push(`| ${label} | ${over.length} of ${games.length} | ${over.map(f).join(', ')} |`);
       const pick = (key) => summary(games.map((s) => s[key]));
       out.push(row(`**${label}**`, pick('lag')).replace(/^\| \*\*(.*)\*\* \|/, `| **$1** | **RT lag** |`));
       for (const [key, name] of [
         ['toScreen', 'go signal → green on the X server'],
+        ...(games.some((g) => Number.isFinite(g.composited)) ? [['composited', 'go signal → composited (MozAfterPaint)']] : []),
         ['oversleep', "robot's delay overrun"],
         ['toStamp', 'key sent → key timeStamp'],
         ['toHandler', 'key timeStamp → handler'],
         ['echo', 'key sent → X server echo to the robot'],
-        ...(kind === 'game' || kind === 'other' ? [['scoreLag', 'RT lag as scored (10 ms points)']] : []),
+        ...(isGame(kind) ? [['scoreLag', 'RT lag as scored (10 ms points)']] : []),
         ['roundTrip', 'clock offset: shortest round trip'],
       ]) {
         out.push(row(`${label}`, pick(key)).replace(`| ${label} |`, `| ${label} | ${name} |`));
@@ -486,24 +504,28 @@ async function report(files) {
     for (const visit of ['first', 'worker']) {
       const loads = (kind) => cell.startup.filter((x) => x.kind === kind && x.visit === visit);
       const floor = summary(loads('floor').map((x) => x.ms));
-      for (const kind of ['game', 'floor']) {
+      const floorRan = summary(loads('floor').map((x) => x.steps?.ran));
+      const kinds = ['game', 'floor', ...new Set(cell.startup.map((x) => x.kind).filter((k) => k !== 'game' && k !== 'floor'))];
+      for (const kind of kinds) {
         const s = summary(loads(kind).map((x) => x.ms));
-        const ratio = kind === 'game' && s && floor ? `${(s.mean / floor.mean).toFixed(2)}×` : '';
+        const ratio = isGame(kind) && s && floor ? `${(s.mean / floor.mean).toFixed(2)}×` : '';
         out.push(
-          `| ${cell.browser}, ${cell.load} | ${visit} | ${kind} | ${s?.n ?? 0} | ${f(s?.mean)} | ${f(s?.sd)} | ` +
+          `| ${cell.browser}, ${cell.load} | ${visit} | ${pageName(kind)} | ${s?.n ?? 0} | ${f(s?.mean)} | ${f(s?.sd)} | ` +
             `${f(s?.p50)} | ${f(s?.p95)} | ${f(s?.max)} | ${ratio} |`,
         );
         const step = (name) => f(summary(loads(kind).map((x) => x.steps?.[name]))?.mean);
-        const files = kind === 'game' ? ['page.js', 'zapwit.js', 'zapwit.wasm'] : ['floor.js'];
+        const ran = summary(loads(kind).map((x) => x.steps?.ran));
+        const ranRatio = isGame(kind) && ran && floorRan ? ` (${(ran.mean / floorRan.mean).toFixed(2)}×)` : '';
+        const files = isGame(kind) ? ['page.js', 'zapwit.js', 'zapwit.wasm'] : ['floor.js'];
         chains.push(
-          `| ${cell.browser}, ${cell.load} | ${visit} | ${kind} | ${step('html')} | ` +
-            `${files.map((file) => `${file} ${step(file)}`).join(', ')} | ${step('ran')} | ${f(s?.mean)} |`,
+          `| ${cell.browser}, ${cell.load} | ${visit} | ${pageName(kind)} | ${step('html')} | ` +
+            `${files.map((file) => `${file} ${step(file)}`).join(', ')} | ${step('ran')}${ranRatio} | ${f(s?.mean)} |`,
         );
       }
     }
   }
   out.push('');
-  out.push('The start-up chain, mean ms from navigation to each step: the HTML in, each file in, the page marked loaded (the game: `main()` run), BOX red on a frame:');
+  out.push('The start-up chain, mean ms from navigation to each step: the HTML in, each file in, the page marked loaded (the game: `main()` run, the game ready to play; in brackets, against the floor page\'s script run), BOX red on a frame:');
   out.push('');
   out.push('| Browser, load | Visit | Page | HTML | Files | Loaded | Red |');
   out.push('|---|---|---|---|---|---|---|');
