@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include "display/display.h"
 
 namespace zapwit {
@@ -12,6 +14,10 @@ inline constexpr ColorWord kGreen = 0x00FF00u;
 inline constexpr ColorWord kSystemColorFlag = 0x80000000u;
 inline constexpr ColorWord kButtonFaceIndex = 15;
 inline constexpr ColorWord kButtonFace = kSystemColorFlag | kButtonFaceIndex;
+
+// Every colour the game gives BOX: red at load, yellow and green in LIGHT,
+// green in JUMP, the form's colour behind NUMBER's numbers.
+inline constexpr std::array<ColorWord, 4> kBoxColors = {kRed, kYellow, kGreen, kButtonFace};
 
 constexpr bool IsSystemColor(ColorWord color) {
   return (color & kSystemColorFlag) != 0;

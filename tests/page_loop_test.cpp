@@ -5,6 +5,7 @@
 // JUMP or LIGHT key made before green and handled after it scored 100.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -39,7 +40,11 @@ struct Page {
               randoms.pop_front();
               return value;
             }),
-        loop(engine, display, kDaySeconds, 0.0),
+        loop(engine, display, kDaySeconds, 0.0,
+             [this] {
+               now_ms += write_ms;
+               return now_ms;
+             }),
         randoms(std::move(draws)),
         fallback_random(fallback) {}
 
@@ -49,6 +54,7 @@ struct Page {
     std::vector<double> ticks;
     for (const double frame : frames) {
       for (int due = loop.Due(frame); due > 0; --due) {
+        now_ms = std::max(now_ms, frame);
         loop.Tick(frame);
         ticks.push_back(frame);
       }
@@ -69,6 +75,10 @@ struct Page {
   PageLoop loop;
   std::deque<float> randoms;
   float fallback_random;
+  // The page's clock, which each change of BOX moves on by `write_ms`, the
+  // time the page takes to make it.
+  double now_ms = 0;
+  double write_ms = 0;
 };
 
 // BOX as the display ended up showing it.
@@ -172,6 +182,51 @@ TEST(PageLoop, KeyExactlyAtATickComesAfterIt) {
     page.loop.Key('a', frame, frame + 1000.0 / 60 + 1.0);
     EXPECT_EQ(page.display.lines, c.lines);
     EXPECT_EQ(page.display.box_color, kGreen);
+  }
+}
+
+// The go signal is timed when its change of BOX has reached the page, as
+// the desktop reads the clock right after the change: a page that takes
+// 6 ms over each change gives a key 10 ms after the change a reaction of
+// 10 ms, and a key made while the change was being made is before the go
+// signal.
+TEST(PageLoop, TheGoSignalIsTimedOnceItsChangeOfBoxIsMade) {
+  const struct {
+    TestMode test;
+    double key_after_change;  // ms; below 0, while it was being made
+    std::string last_line;    // a score, or the remark on one from midnight
+  } cases[] = {
+      {TestMode::Jump, 10.0, ScoreLine(" 99")},
+      {TestMode::Number, 10.0, ScoreLine(" 99")},
+      {TestMode::Jump, 0.0, ScoreLine(" 100")},
+      {TestMode::Jump, -1.0, std::string(kRemark)},
+      {TestMode::Number, -1.0, std::string(kRemark)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.test));
+    SCOPED_TRACE(c.key_after_change);
+    Page page({0.0f}, 0.3f);
+    page.write_ms = 6.0;
+    page.loop.Start(c.test);
+    double frame = 0;
+    while (page.engine.State().GoTime == 0 && frame < 10'000) {
+      frame += 1000.0 / 60;
+      page.Frames({frame});
+    }
+    const double changed = page.now_ms;
+    ASSERT_GT(changed, frame + page.write_ms) << "the go tick changed BOX at least twice";
+    EXPECT_FLOAT_EQ(page.engine.State().GoTime, static_cast<float>(kDaySeconds + changed / 1000.0));
+    const BoxLook before_go = page.loop.Box();
+    const std::optional<double> go_ms =
+        page.loop.Key('a', changed + c.key_after_change, changed + 20.0);
+    ASSERT_FALSE(page.display.lines.empty());
+    EXPECT_EQ(page.display.lines.back(), c.last_line);
+    if (c.key_after_change >= 0) {
+      EXPECT_EQ(go_ms, changed);
+    } else {
+      EXPECT_EQ(go_ms, std::nullopt) << "a key before the go signal has no go time";
+      EXPECT_NE(Shown(page.display), before_go) << "BOX as it was before the go tick";
+    }
   }
 }
 

@@ -49,11 +49,20 @@ Form1::Form1(val client_area)
     : client_area_(WithControls(std::move(client_area))),
       lines_element_(client_area_.call<val>("querySelector", std::string(".lines"))),
       box_(Control(client_area_, kBox.name)),
+      box_style_(box_["style"]),
+      background_color_("backgroundColor"),
+      left_("left"),
+      top_("top"),
+      text_content_("textContent"),
       engine_(loop_, [this] { return loop_.Clock(); }, [this] { return rng_.Next(); }),
-      loop_(engine_, *this, TimeOfDay(), emscripten_get_now()) {
+      loop_(engine_, *this, TimeOfDay(), emscripten_get_now(), [] { return emscripten_get_now(); }) {
   for (const Placement& placement : kButtons) {
     buttons_.push_back(Control(client_area_, placement.name));
   }
+  for (const ColorWord color : kBoxColors) css_colors_.emplace_back(color, val(CssColor(color)));
+  // BOX as the engine starts it, as the page's CSS has it too, the same
+  // way a tick changes it.
+  SetBoxColor(kRed);
   Form_Load();
 }
 
@@ -151,14 +160,20 @@ void Form1::PrintLine(const std::string& text) {
 }
 
 void Form1::SetBoxColor(ColorWord color) {
-  box_["style"].set("backgroundColor", CssColor(color));
+  const auto made = std::find_if(css_colors_.begin(), css_colors_.end(),
+                                 [color](const auto& css) { return css.first == color; });
+  if (made != css_colors_.end()) {
+    box_style_.set(background_color_, made->second);
+  } else {
+    box_style_.set(background_color_, CssColor(color));
+  }
 }
 
-void Form1::SetBoxCaption(const std::string& text) { box_.set("textContent", text); }
+void Form1::SetBoxCaption(const std::string& text) { box_.set(text_content_, text); }
 
-void Form1::SetBoxLeft(int twips) { box_["style"].set("left", Px(TwipsToPixels(twips))); }
+void Form1::SetBoxLeft(int twips) { box_style_.set(left_, Px(TwipsToPixels(twips))); }
 
-void Form1::SetBoxTop(int twips) { box_["style"].set("top", Px(TwipsToPixels(twips))); }
+void Form1::SetBoxTop(int twips) { box_style_.set(top_, Px(TwipsToPixels(twips))); }
 
 void Form1::HideButton(Button button) {
   const std::size_t index = ButtonIndex(button);

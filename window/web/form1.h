@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "display/display.h"
@@ -82,6 +83,13 @@ class Form1 final : public Display {
   emscripten::val client_area_;
   emscripten::val lines_element_;
   emscripten::val box_;
+  // BOX's style, the names of what a tick changes in it, and the CSS of
+  // each of kBoxColors, made once at load: a tick's change of colour is
+  // then one call into the page, with no string made or converted on the
+  // way, so the go tick's colour reaches the page at once.
+  emscripten::val box_style_;
+  emscripten::val background_color_, left_, top_, text_content_;
+  std::vector<std::pair<ColorWord, emscripten::val>> css_colors_;
   std::vector<emscripten::val> buttons_;  // LIGHT, JUMP, NUMBER, COUNTER
 
   Rng rng_;

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zapwit {
 
-PageLoop::PageLoop(TestEngine& engine, Display& shown, double day_seconds, double page_ms)
+PageLoop::PageLoop(TestEngine& engine, Display& shown, double day_seconds, double page_ms,
+                   std::function<double()> page_now)
     : engine_(engine),
       shown_(shown),
+      page_now_(std::move(page_now)),
       clock_(day_seconds, page_ms),
       ticks_(page_ms),
       event_ms_(page_ms),
@@ -36,14 +39,21 @@ void PageLoop::Tick(double page_ms) {
     --count_;
   }
   Before& before = kept_[(oldest_ + count_) % kept_.size()];
-  before.at = event_ms_;
   before.state = engine_.State();
   before.box = box_;
   before.go_ms = go_ms_;
   ++count_;
   const double go_before = engine_.State().GoTime;
+  in_tick_ = true;
   engine_.Tick();
+  in_tick_ = false;
+  // The tick's time: its frame's, or when its change of BOX was made.
+  before.at = event_ms_;
   if (engine_.State().GoTime != go_before) go_ms_ = event_ms_;
+}
+
+void PageLoop::Changed() {
+  if (in_tick_) event_ms_ = std::max(event_ms_, page_now_());
 }
 
 void PageLoop::Restart(double page_ms) { ticks_.Restart(page_ms); }
@@ -92,21 +102,25 @@ void PageLoop::PrintLine(const std::string& text) { shown_.PrintLine(text); }
 void PageLoop::SetBoxColor(ColorWord color) {
   box_.color = color;
   shown_.SetBoxColor(color);
+  Changed();
 }
 
 void PageLoop::SetBoxCaption(const std::string& text) {
   box_.caption = text;
   shown_.SetBoxCaption(text);
+  Changed();
 }
 
 void PageLoop::SetBoxLeft(int twips) {
   box_.left = twips;
   shown_.SetBoxLeft(twips);
+  Changed();
 }
 
 void PageLoop::SetBoxTop(int twips) {
   box_.top = twips;
   shown_.SetBoxTop(twips);
+  Changed();
 }
 
 void PageLoop::HideButton(Button button) { shown_.HideButton(button); }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,13 @@ struct BoxLook {
 // order of their times, and a key scores what the desktop would give it
 // at its timeStamp. A key exactly at a tick's time comes after the tick.
 //
+// A tick that changes BOX takes place when its change has been handed to
+// the page: the page's clock is read right after each change, and that is
+// the tick's time from then on, for the engine's clock (the go signal's
+// time is read right after its change of BOX, as on the desktop) and for
+// the order of keys (a key made while the change was being made comes
+// before the tick). A tick that changes nothing keeps the frame's time.
+//
 // It stands between the engine and the page: the engine's Display is the
 // loop, which passes every change on to `shown` and keeps BOX's look, and
 // the engine's clock is Clock(), the time of day at the event in hand.
@@ -52,8 +60,10 @@ class PageLoop final : public Display {
   // Borrows `engine`, whose Display this loop is and whose clock calls
   // Clock(), and `shown`, the page; both must outlive the loop (the engine
   // may still be under construction). `day_seconds` is the local time of
-  // day at page time `page_ms`, in milliseconds on the page's clock.
-  PageLoop(TestEngine& engine, Display& shown, double day_seconds, double page_ms);
+  // day at page time `page_ms`, in milliseconds on the page's clock;
+  // `page_now` reads that clock as it is called.
+  PageLoop(TestEngine& engine, Display& shown, double day_seconds, double page_ms,
+           std::function<double()> page_now);
 
   // The engine's clock: the local time of day, in seconds since midnight,
   // at the event being handled (at load: the loop's creation).
@@ -67,7 +77,8 @@ class PageLoop final : public Display {
   // (never more than the schedule's catch-up bound).
   int Due(double page_ms);
   // One tick, run at page time `page_ms` (never earlier than the last
-  // event's: a clock that steps back is taken as standing still).
+  // event's: a clock that steps back is taken as standing still), or, if
+  // it changes BOX, at the time read right after its change.
   void Tick(double page_ms);
   // The page was hidden and is shown again at `page_ms`: the schedule
   // restarts from then, with no burst of the ticks a hidden page missed.
@@ -103,11 +114,16 @@ class PageLoop final : public Display {
 
   // Puts the page's BOX back to `look`, each part that differs.
   void Show(const BoxLook& look);
+  // A change of BOX has been handed to the page: on a tick, the tick's
+  // time is now.
+  void Changed();
   // Forgets the kept ticks: a start or a key leaves nothing to go back to.
   void Forget();
 
   TestEngine& engine_;
   Display& shown_;
+  std::function<double()> page_now_;
+  bool in_tick_ = false;
   PageClock clock_;
   FrameTicks ticks_;
   BoxLook box_;
