@@ -427,9 +427,14 @@ function stretches(g) {
     echo: g.echo ? g.echo - g.sent : NaN,
     scoreLag: g.score === null ? NaN : (100 - g.score) * 10 - g.delay,
     roundTrip: g.clock.roundTrip,
-    // With --trace paints: Firefox's time for the composite of the first
-    // paint after the go signal.
-    composited: (g.paints ?? []).map(([, at]) => at - g.go).filter((ms) => ms >= 0).sort((a, b) => a - b)[0] ?? NaN,
+    // With --trace paints: the first paint after the go signal Firefox told
+    // the page of, at its paintTimeStamp, or where Firefox gives none, when
+    // the page heard of it.
+    composited:
+      (g.paints ?? [])
+        .map(([heard, at]) => (at ?? heard) - g.go)
+        .filter((ms) => ms >= 0)
+        .sort((a, b) => a - b)[0] ?? NaN,
   };
 }
 
@@ -454,7 +459,7 @@ async function report(files) {
       out.push(row(`**${label}**`, pick('lag')).replace(/^\| \*\*(.*)\*\* \|/, `| **$1** | **RT lag** |`));
       for (const [key, name] of [
         ['toScreen', 'go signal → green on the X server'],
-        ...(games.some((g) => Number.isFinite(g.composited)) ? [['composited', 'go signal → composited (MozAfterPaint)']] : []),
+        ...(games.some((g) => Number.isFinite(g.composited)) ? [['composited', 'go signal → paint told (MozAfterPaint)']] : []),
         ['oversleep', "robot's delay overrun"],
         ['toStamp', 'key sent → key timeStamp'],
         ['toHandler', 'key timeStamp → handler'],
