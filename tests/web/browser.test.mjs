@@ -1012,6 +1012,30 @@ describe(`ZAPWIT in ${browserName}`, () => {
     return folder;
   }
 
+  // A host that rewrote the page and lost the window's controls on the way:
+  // the game puts them back, placed by the page's CSS, and plays.
+  it('plays where the host served the page without the window in it', async () => {
+    const stripped = await siteCopy(site, async (folder) => {
+      const page = join(folder, 'index.html');
+      const html = await readFile(page, 'utf8');
+      const bare = html.replace(/<div class="lines"[\s\S]*?<div class="box"[^>]*><\/div>\n/, '');
+      assert.notEqual(bare, html, 'the window was in the page');
+      await writeFile(page, bare);
+    });
+    const own = await startServer(stripped);
+    try {
+      const game = await openGame(own.url);
+      const { page } = game;
+      const layout = await page.evaluate(inPage.layout);
+      assert.deepEqual(layout, { form: CLIENT, buttons: BUTTONS, box: BOX });
+      await playCounter(page);
+      await game.close();
+    } finally {
+      await own.stop();
+      await rm(stripped, { recursive: true, force: true });
+    }
+  });
+
   it('plays behind a host that redirects /index.html to /, kept, reloaded, online and offline', async () => {
     const build = await buildOf(site);
     const own = await startServer(site, '--redirect-index');
