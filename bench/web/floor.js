@@ -9,6 +9,8 @@
 // game's habits at a time:
 //   ?loop     an animation-frame loop that runs as long as the page does
 //   ?live     a polite live region gets a line as the trial starts
+//   ?yellow=N BOX turns yellow N frames before green, as LIGHT's does when
+//             its target is N ticks past its yellow step
 'use strict';
 
 (() => {
@@ -35,6 +37,12 @@
     if (habits.has('loop')) green = true;
     else requestAnimationFrame(turn);
   };
+  const yellowFrames = Number(habits.get('yellow'));
+  const yellowThen = (frames) => {
+    box.style.background = '#ffff00';
+    const count = (left) => (left > 1 ? requestAnimationFrame(() => count(left - 1)) : goFrame());
+    count(frames);
+  };
 
   window.floorStart = (wait) => {
     if (habits.has('live')) {
@@ -44,7 +52,8 @@
       log.textContent = 'Press any key when BOX turns green.';
       document.getElementById('form').appendChild(log);
     }
-    setTimeout(goFrame, wait);
+    if (yellowFrames >= 1) setTimeout(() => requestAnimationFrame(() => yellowThen(yellowFrames)), wait);
+    else setTimeout(goFrame, wait);
   };
   document.addEventListener('keydown', (event) => {
     const handled = performance.now();
